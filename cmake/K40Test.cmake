@@ -1,0 +1,16 @@
+# k40_add_test(<name> SOURCES <files...> LIBS <targets...>)
+# One QtTest executable registered with CTest, run offscreen with a private runtime dir.
+function(k40_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
+  target_compile_definitions(${name} PRIVATE
+    K40_SOURCE_DIR="${PROJECT_SOURCE_DIR}" K40_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${PROJECT_BINARY_DIR}/xdg-runtime"
+    TIMEOUT 600)
+endfunction()
+
+file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/xdg-runtime)
+file(CHMOD ${PROJECT_BINARY_DIR}/xdg-runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)

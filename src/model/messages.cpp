@@ -1,0 +1,37 @@
+#include "messages.h"
+
+#include <QThread>
+
+void RealSleeper::sleep_ms(int ms)
+{
+    if (ms > 0)
+        QThread::msleep(static_cast<unsigned long>(ms));
+}
+
+namespace {
+RealSleeper real_sleeper;
+Sleeper *current_sleeper = &real_sleeper;
+}  // namespace
+
+Sleeper &default_sleeper() { return *current_sleeper; }
+
+void set_default_sleeper(Sleeper *sleeper)
+{
+    current_sleeper = sleeper ? sleeper : &real_sleeper;
+}
+
+void Reporter::post(const QString &text) const
+{
+    if (sink_)
+        sink_->show_text(text);
+}
+
+void Reporter::report(const QString &text) const
+{
+    post(QString());
+    pause(50);
+    post(text);
+    pause(2000);
+}
+
+void Reporter::pause(int ms) const { sleeper().sleep_ms(ms); }

@@ -1,0 +1,49 @@
+#pragma once
+// How the model and the radio link talk to the person and wait: a message sink that the
+// window's strip implements, and one sleeper through which every pause goes, so tests can
+// record texts and skip real time.
+
+#include <QString>
+
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    // Replaces the one line the user sees (an empty text blanks it).
+    virtual void show_text(const QString &text) = 0;
+};
+
+class Sleeper {
+public:
+    virtual ~Sleeper() = default;
+    virtual void sleep_ms(int ms) = 0;
+};
+
+// Blocks the calling thread for real.
+class RealSleeper final : public Sleeper {
+public:
+    void sleep_ms(int ms) override;
+};
+
+// The process-wide sleeper; RealSleeper unless a test installs another.
+Sleeper &default_sleeper();
+void set_default_sleeper(Sleeper *sleeper);  // nullptr restores the real one
+
+// Posting and reporting texts. A null sink drops the texts (pauses still happen).
+class Reporter {
+public:
+    Reporter(MessageSink *sink = nullptr, Sleeper *sleeper = nullptr)
+        : sink_(sink), sleeper_(sleeper) {}
+
+    // A check or progress message: shown alone, without pauses.
+    void post(const QString &text) const;
+    // A failure: blank line, 50 ms, the message, 2000 ms.
+    void report(const QString &text) const;
+    void pause(int ms) const;
+
+    MessageSink *sink() const { return sink_; }
+    Sleeper &sleeper() const { return sleeper_ ? *sleeper_ : default_sleeper(); }
+
+private:
+    MessageSink *sink_;
+    Sleeper *sleeper_;
+};
