@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
