@@ -1,0 +1,26 @@
+#pragma once
+// Only one copy of the program runs at a time: a lock file in the temporary directory,
+// held for the life of the process. A lock left by a process that died is taken at once.
+
+#include <QLockFile>
+#include <QString>
+
+constexpr const char *SINGLE_INSTANCE_NAME = "Programmator K40.loc";
+constexpr int SINGLE_INSTANCE_WAIT_MS = 1000;
+
+QString single_instance_caption();
+QString single_instance_message();
+
+class SingleInstanceGuard {
+public:
+    // dir empty: the system's temporary directory.
+    explicit SingleInstanceGuard(const QString &dir = QString());
+
+    // True when this process is now the only running copy.
+    bool acquire(int wait_ms = SINGLE_INSTANCE_WAIT_MS);
+    QString path() const { return path_; }
+
+private:
+    QString path_;
+    QLockFile lock_;
+};

@@ -1,0 +1,73 @@
+#include "start_up.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QPointer>
+#include <ctime>
+#include <memory>
+
+#include "dialog_seam.h"
+#include "main_window.h"
+#include "single_instance.h"
+#include "startup_hook.h"
+#include "startup_project.h"
+#include "station_loader.h"
+
+namespace {
+bool dialogs_printed()
+{
+    return qEnvironmentVariable("K40_DIALOGS") == QLatin1String("print");
+}
+}  // namespace
+
+int run_programmator(int argc, char **argv, DialogSeam *dialogs)
+{
+    PrintedDialogs printed;
+    if (!dialogs && dialogs_printed())
+        dialogs = &printed;
+
+    SingleInstanceGuard guard;
+    if (!guard.acquire()) {
+        if (dialogs) {
+            dialogs->message_box(nullptr, single_instance_caption(), single_instance_message());
+        } else {
+            QApplication app(argc, argv);
+            default_dialogs().message_box(nullptr, single_instance_caption(),
+                                          single_instance_message());
+        }
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon/icon.png")));
+    if (dialogs)
+        set_default_dialogs(dialogs);
+
+    auto splash = std::make_unique<STARTUP_PROJECT>();
+    startup_project = splash.get();
+    set_startup_splash_closer([] {
+        if (startup_project)
+            startup_project->Close();
+    });
+    splash->Close();
+    splash->Show(QStringLiteral("Запуск программы: Ждите ..."));
+
+    tzset();
+
+    STATION_CONFIG station{};
+    if (read_station_conf_from_file(&station, ".") == StationLoadResult::ExitSilently)
+        return 0;
+
+    auto window = std::make_unique<PROGRAMMATOR_K40>(nullptr, &station);
+    window->setGeometry(10, 25, 760, 465);
+    window->show();
+    QObject::connect(&app, &QGuiApplication::lastWindowClosed, &app, &QCoreApplication::quit);
+
+    const int result = QApplication::exec();
+    window.reset();
+    set_startup_splash_closer(nullptr);
+    startup_project = nullptr;
+    splash.reset();
+    set_default_dialogs(nullptr);
+    return result;
+}
