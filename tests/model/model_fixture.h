@@ -3,6 +3,7 @@
 
 #include "messages.h"
 #include "model_context.h"
+#include "rs_conf.h"
 #include "shipped_station.h"
 
 #include <QList>
