@@ -1,0 +1,259 @@
+#include "freq_edit.h"
+
+#include <QKeyEvent>
+#include <algorithm>
+
+#include "editor_numbers.h"
+#include "validation.h"
+
+QString freq_text_format(const QString &text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 3 + 1);
+    int copied = 0;
+    for (int i = text.size() - 1; i >= 0; --i) {
+        out.append(text.at(i));
+        ++copied;
+        if (copied == 3)
+            out.append(QLatin1Char('.'));
+        else if (copied > 3 && copied % 3 == 0)
+            out.append(QLatin1Char(' '));
+    }
+    std::reverse(out.begin(), out.end());
+    return out;
+}
+
+QString freq_text_strip(const QString &text)
+{
+    QString out = text;
+    out.remove(QLatin1Char(' '));
+    out.remove(QLatin1Char('.'));
+    return out;
+}
+
+namespace {
+
+bool is_separator(QChar c) { return c == QLatin1Char('.') || c == QLatin1Char(' '); }
+
+bool is_digit_key(const QKeyEvent *event)
+{
+    const QString t = event->text();
+    return t.size() == 1 && t.at(0) >= QLatin1Char('0') && t.at(0) <= QLatin1Char('9');
+}
+
+}  // namespace
+
+// ---- FLOAT_LINE_EDIT -----------------------------------------------------------------
+
+FLOAT_LINE_EDIT::FLOAT_LINE_EDIT(QWidget *parent) : QLineEdit(parent) {}
+
+void FLOAT_LINE_EDIT::setText(const QString &text)
+{
+    // Stripping first keeps an already grouped text from being grouped twice.
+    show_formatted(freq_text_strip(text));
+}
+
+void FLOAT_LINE_EDIT::show_formatted(const QString &digits)
+{
+    formatted_text_ = freq_text_format(digits);
+    QLineEdit::setText(formatted_text_);
+}
+
+void FLOAT_LINE_EDIT::remove_at_cursor(bool backwards)
+{
+    QString s = freq_text_format(freq_text_strip(text()));
+    const int l0 = static_cast<int>(s.size());
+    int p = cursorPosition();
+    int skipped = 0;
+    if (backwards)
+        --p;
+    while (p >= 0 && p < s.size()) {
+        if (!is_separator(s.at(p))) {
+            s.remove(p, 1);
+            break;
+        }
+        s.remove(p, 1);
+        ++skipped;
+        if (backwards)
+            --p;
+    }
+    show_formatted(freq_text_strip(s));
+    const int size = static_cast<int>(formatted_text_.size());
+    setCursorPosition(std::clamp(size + skipped + p - l0 + 1, 0, size));
+}
+
+void FLOAT_LINE_EDIT::insert_digit(QChar digit)
+{
+    QString s = freq_text_format(freq_text_strip(text()));
+    const int l0 = static_cast<int>(s.size());
+    const int p = cursorPosition();
+    if (p >= 0 && p < l0)
+        s.insert(p, digit);
+    else
+        s.append(digit);
+    show_formatted(freq_text_strip(s));
+    const int size = static_cast<int>(formatted_text_.size());
+    const int grown = size - l0;
+    int cursor = p;
+    if (grown == 1)
+        cursor = p + 1;
+    else if (grown == 2)
+        cursor = p + 2;
+    setCursorPosition(std::clamp(cursor, 0, size));
+}
+
+void FLOAT_LINE_EDIT::keyPressEvent(QKeyEvent *event)
+{
+    const bool rtl = layoutDirection() == Qt::RightToLeft;
+    if (event->key() == Qt::Key_Delete) {
+        remove_at_cursor(false);
+    } else if (event->key() == Qt::Key_Backspace) {
+        remove_at_cursor(true);
+    } else if (is_digit_key(event)) {
+        insert_digit(event->text().at(0));
+    } else if (event->matches(QKeySequence::MoveToNextChar)) {
+        rtl ? cursorBackward(false) : cursorForward(false);
+    } else if (event->matches(QKeySequence::MoveToPreviousChar)) {
+        rtl ? cursorForward(false) : cursorBackward(false);
+    } else if (event->matches(QKeySequence::MoveToStartOfLine)) {
+        home(false);
+    } else if (event->matches(QKeySequence::MoveToEndOfLine)) {
+        end(false);
+    }
+    // Every other key is swallowed: this editor takes digits only.
+}
+
+// ---- LineEditFreq --------------------------------------------------------------------
+
+LineEditFreq::LineEditFreq(QWidget *parent) : FLOAT_LINE_EDIT(parent)
+{
+    connect(this, &QLineEdit::editingFinished, this, &LineEditFreq::s_editingFinished);
+}
+
+void LineEditFreq::set_band_rows(int32_t count, const STATION_BAND *table, uint8_t code)
+{
+    band_count_ = count;
+    band_table_ = table;
+    band_code_ = code;
+    band_rows_.clear();
+    if (code >= 100 || table == nullptr)
+        return;
+    for (int32_t i = 0; i < count; ++i) {
+        if (table[i].id == code)
+            band_rows_.append(table[i]);
+    }
+}
+
+int LineEditFreq::band_row_of(int32_t v) const
+{
+    for (int i = 0; i < band_rows_.size(); ++i) {
+        if (band_rows_[i].freq_start <= v && v <= band_rows_[i].freq_end)
+            return i;
+    }
+    return -1;
+}
+
+// A grid step below 1 would divide by zero or walk backwards; such a row steps by 1 kHz.
+int32_t LineEditFreq::step_of_row(int row) const
+{
+    return std::max<int32_t>(band_rows_[row].shag_setki, 1);
+}
+
+int32_t LineEditFreq::first_start_on_grid() const
+{
+    const int32_t s = step_of_row(0);
+    return band_rows_[0].freq_start / s * s;
+}
+
+void LineEditFreq::show_value(int64_t v)
+{
+    show_formatted(QString::number(v));
+}
+
+void LineEditFreq::normalize_frequency()
+{
+    int32_t v = text_leading_digits(freq_text_strip(text()));
+    if (band_code_ > 99 || band_rows_.isEmpty()) {
+        show_formatted(QString());
+        return;
+    }
+    const int32_t s = step_of_row(0);
+    v = v / s * s;
+    if (band_row_of(v) < 0)
+        v = first_start_on_grid();
+    else if (flag_zapret_ == 1 && !is_allowed_frequency(0x80, v))
+        v = first_start_on_grid();
+    show_value(v);
+}
+
+void LineEditFreq::s_editingFinished()
+{
+    finished_ = true;
+    normalize_frequency();
+}
+
+void LineEditFreq::setText(const QString &text)
+{
+    FLOAT_LINE_EDIT::setText(text);
+}
+
+void LineEditFreq::focusOutEvent(QFocusEvent *event)
+{
+    // Qt reports editingFinished only after a change; leaving the field must always snap.
+    finished_ = false;
+    FLOAT_LINE_EDIT::focusOutEvent(event);
+    if (!finished_ && event->reason() != Qt::PopupFocusReason)
+        normalize_frequency();
+}
+
+void LineEditFreq::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    if (key == Qt::Key_Delete || key == Qt::Key_Backspace || key == Qt::Key_Right ||
+        key == Qt::Key_Left || is_digit_key(event)) {
+        FLOAT_LINE_EDIT::keyPressEvent(event);
+        return;
+    }
+    if (band_rows_.isEmpty())
+        return;
+
+    int64_t v = text_leading_digits(freq_text_strip(text()));
+    const int r = band_row_of(static_cast<int32_t>(v));
+    if (r < 0) {
+        show_value(band_rows_[0].freq_start);
+        return;
+    }
+    const int n = band_rows_.size();
+    const STATION_BAND &row = band_rows_[r];
+    const int64_t s = step_of_row(r);
+    const QString t = event->text();
+
+    if (key == Qt::Key_Plus || t == QLatin1String("+") || key == Qt::Key_Down ||
+        key == Qt::Key_PageDown) {
+        v = (v / s + 1) * s;
+        const int nr = band_row_of(static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX)));
+        if (nr < 0 || nr == r + 1)
+            v = (r == n - 1) ? row.freq_end : band_rows_[r + 1].freq_start;
+        show_value(v);
+    } else if (key == Qt::Key_Minus || t == QLatin1String("-") || key == Qt::Key_Up ||
+               key == Qt::Key_PageUp) {
+        v = (v / s - 1) * s;
+        const int nr = band_row_of(static_cast<int32_t>(std::max<int64_t>(v, INT32_MIN)));
+        if (nr < 0 || nr == r - 1)
+            v = (r > 0) ? band_rows_[r - 1].freq_end : band_rows_[0].freq_start;
+        show_value(v);
+    } else if (key == Qt::Key_Home) {
+        if (v != row.freq_start)
+            v = row.freq_start;
+        else if (r > 0)
+            v = band_rows_[r - 1].freq_start;
+        show_value(v);
+    } else if (key == Qt::Key_End) {
+        if (v == row.freq_end)
+            v = (r < n - 1) ? band_rows_[r + 1].freq_end : v;
+        else
+            v = row.freq_end;
+        show_value(v);
+    }
+    // Any other key is consumed without effect.
+}

@@ -1,0 +1,206 @@
+// The combo boxes and the two delegates of the channel table.
+
+#include <QPointer>
+#include <QStandardItemModel>
+#include <QTableWidget>
+#include <QtTest>
+
+#include "freq_edit.h"
+#include "shipped_bands.h"
+#include "table_delegates.h"
+
+namespace {
+
+// A model with five columns, so "any other column" exists in both modes.
+struct Fixture {
+    QWidget parent;
+    QStandardItemModel model{9, 5};
+    QStyleOptionViewItem option;
+
+    QModelIndex index(int column) { return model.index(0, column); }
+};
+
+}  // namespace
+
+class TestTableDelegates : public QObject {
+    Q_OBJECT
+
+private slots:
+    void combo_items();
+    void editor_per_column_data();
+    void editor_per_column();
+    void frequency_editor_gets_band_and_zapret();
+    void combo_loading_data();
+    void combo_loading();
+    void combo_storing_unknown_text();
+    void frequency_storing_data();
+    void frequency_storing();
+    void pick_commits_before_close();
+};
+
+void TestTableDelegates::combo_items()
+{
+    ComboBoxPH ph;
+    QCOMPARE(ph.count(), 6);
+    QCOMPARE(ph.currentIndex(), 0);
+    QCOMPARE(ph.itemText(0), QStringLiteral("Выключен"));
+    QCOMPARE(ph.itemText(3), QStringLiteral("Низкий с CTCSS"));
+    QCOMPARE(ph.itemText(5), QStringLiteral("CTCSS"));
+    ComboBoxKoder koder;
+    QCOMPARE(koder.count(), 9);
+    QCOMPARE(koder.currentIndex(), 0);
+    QCOMPARE(koder.itemText(0), QStringLiteral("Выключено"));
+    QCOMPARE(koder.itemText(8), QStringLiteral("Ключ 8"));
+}
+
+void TestTableDelegates::editor_per_column_data()
+{
+    QTest::addColumn<bool>("ravno");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("editor_class");
+    QTest::newRow("normal 0") << false << 0 << "LineEditFreq";
+    QTest::newRow("normal 1") << false << 1 << "LineEditFreq";
+    QTest::newRow("normal 2") << false << 2 << "ComboBoxKoder";
+    QTest::newRow("normal 3") << false << 3 << "ComboBoxPH";
+    QTest::newRow("normal other") << false << 4 << "standard";
+    QTest::newRow("ravno 0") << true << 0 << "LineEditFreq";
+    QTest::newRow("ravno 1") << true << 1 << "ComboBoxKoder";
+    QTest::newRow("ravno 2") << true << 2 << "ComboBoxPH";
+    QTest::newRow("ravno other") << true << 3 << "standard";
+}
+
+void TestTableDelegates::editor_per_column()
+{
+    QFETCH(bool, ravno);
+    QFETCH(int, column);
+    QFETCH(QString, editor_class);
+    Fixture f;
+    QScopedPointer<ChannelDelegateBase> d;
+    if (ravno)
+        d.reset(new ComboBoxDelegate_ravno(nullptr, 4, k_shipped_bands, 1, 0));
+    else
+        d.reset(new ComboBoxDelegate(nullptr, 4, k_shipped_bands, 1, 0));
+    QWidget *editor = d->createEditor(&f.parent, f.option, f.index(column));
+    QVERIFY(editor);
+    QCOMPARE(editor->parentWidget(), &f.parent);
+    const QString cls = editor->metaObject()->className();
+    if (editor_class == "standard")
+        QVERIFY(cls != "LineEditFreq" && cls != "ComboBoxKoder" && cls != "ComboBoxPH");
+    else
+        QCOMPARE(cls, editor_class);
+}
+
+void TestTableDelegates::frequency_editor_gets_band_and_zapret()
+{
+    Fixture f;
+    ComboBoxDelegate on(nullptr, 4, k_shipped_bands, 2, 1);
+    auto *ed = qobject_cast<LineEditFreq *>(on.createEditor(&f.parent, f.option, f.index(1)));
+    QVERIFY(ed);
+    QCOMPARE(ed->band_rows().size(), 2);
+    QCOMPARE(ed->band_rows().first().freq_start, 33000);
+    QCOMPARE(ed->flag_zapret(), uint8_t(1));
+    ComboBoxDelegate_ravno off(nullptr, 4, k_shipped_bands, 1, 0);
+    ed = qobject_cast<LineEditFreq *>(off.createEditor(&f.parent, f.option, f.index(0)));
+    QVERIFY(ed);
+    QCOMPARE(ed->flag_zapret(), uint8_t(0));
+}
+
+void TestTableDelegates::combo_loading_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<int>("index");
+    QTest::newRow("known key") << 2 << QStringLiteral("Ключ 5") << 5;
+    QTest::newRow("unknown key") << 2 << QStringLiteral("Ключ 9") << 0;
+    QTest::newRow("empty key") << 2 << QString() << 0;
+    QTest::newRow("known level") << 3 << QStringLiteral("Высокий с CTCSS") << 4;
+    QTest::newRow("level in another case") << 3 << QStringLiteral("ctcss") << 0;
+}
+
+void TestTableDelegates::combo_loading()
+{
+    QFETCH(int, column);
+    QFETCH(QString, cell);
+    QFETCH(int, index);
+    Fixture f;
+    ComboBoxDelegate d(nullptr, 4, k_shipped_bands, 1, 0);
+    f.model.setData(f.index(column), cell);
+    auto *combo = qobject_cast<QComboBox *>(d.createEditor(&f.parent, f.option, f.index(column)));
+    QVERIFY(combo);
+    combo->setCurrentIndex(2);
+    d.setEditorData(combo, f.index(column));
+    QCOMPARE(combo->currentIndex(), index);
+}
+
+// The lists are not editable, but a text that is not an item must never reach the cell.
+void TestTableDelegates::combo_storing_unknown_text()
+{
+    Fixture f;
+    ComboBoxDelegate_ravno d(nullptr, 4, k_shipped_bands, 1, 0);
+    for (int column : {1, 2}) {
+        auto *combo = qobject_cast<QComboBox *>(
+            d.createEditor(&f.parent, f.option, f.index(column)));
+        combo->setEditable(true);
+        combo->setEditText("junk");
+        d.setModelData(combo, &f.model, f.index(column));
+        QCOMPARE(f.model.data(f.index(column)).toString(),
+                 column == 1 ? QStringLiteral("Выключено") : QStringLiteral("Выключен"));
+    }
+}
+
+void TestTableDelegates::frequency_storing_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("zapret");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("empty stores the band start") << 1 << 0 << "" << " 146.000";
+    QTest::newRow("off grid rounds down") << 1 << 0 << "148001" << " 148.000";
+    QTest::newRow("forbidden with zapret") << 1 << 1 << "148625" << " 146.000";
+    QTest::newRow("forbidden without zapret") << 1 << 0 << "148625" << " 148.625";
+    QTest::newRow("band 2 start") << 2 << 0 << "" << "33.000";
+    QTest::newRow("no band rows store empty") << 100 << 0 << "148000" << "";
+}
+
+void TestTableDelegates::frequency_storing()
+{
+    QFETCH(int, code);
+    QFETCH(int, zapret);
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    Fixture f;
+    ComboBoxDelegate d(nullptr, 4, k_shipped_bands, uint8_t(code), uint8_t(zapret));
+    f.model.setData(f.index(0), QStringLiteral(" 150.000"));
+    QWidget *editor = d.createEditor(&f.parent, f.option, f.index(0));
+    d.setEditorData(editor, f.index(0));
+    QCOMPARE(static_cast<QLineEdit *>(editor)->text(), QStringLiteral(" 150.000"));
+    static_cast<QLineEdit *>(editor)->setText(typed);
+    d.setModelData(editor, &f.model, f.index(0));
+    QCOMPARE(f.model.data(f.index(0)).toString(), stored);
+}
+
+void TestTableDelegates::pick_commits_before_close()
+{
+    QTableWidget table(9, 4);
+    ComboBoxDelegate d(&table, 4, k_shipped_bands, 1, 0);
+    table.setItemDelegate(&d);
+    for (int r = 0; r < 9; ++r)
+        for (int c = 0; c < 4; ++c)
+            table.setItem(r, c, new QTableWidgetItem);
+    table.item(2, 2)->setText(QStringLiteral("Ключ 2"));
+    table.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&table));
+
+    table.setCurrentCell(2, 2);
+    table.editItem(table.item(2, 2));
+    QPointer<ComboBoxKoder> combo = table.viewport()->findChild<ComboBoxKoder *>();
+    QVERIFY(combo);
+    QCOMPARE(combo->currentText(), QStringLiteral("Ключ 2"));
+    QTest::keyClick(combo, Qt::Key_Down);  // picks the next item, as a person would
+    QCOMPARE(table.item(2, 2)->text(), QStringLiteral("Ключ 3"));
+    QVERIFY(combo);
+    QVERIFY(combo->isVisible());
+}
+
+QTEST_MAIN(TestTableDelegates)
+#include "test_table_delegates.moc"
