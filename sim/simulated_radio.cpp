@@ -1,0 +1,278 @@
+#include "simulated_radio.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int IMAGE_SIZE = 153;
+constexpr int POLL_MS = 20;
+
+using Clock = std::chrono::steady_clock;
+
+}  // namespace
+
+bool sim_load_eep(const QString &path, QByteArray &image, QString *error)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("cannot read %1: %2").arg(path, f.errorString());
+        return false;
+    }
+    image = f.read(IMAGE_SIZE + 1);
+    if (image.size() != IMAGE_SIZE) {
+        if (error)
+            *error = QStringLiteral("%1 is not a 153-byte image").arg(path);
+        return false;
+    }
+    return true;
+}
+
+SimulatedRadio::SimulatedRadio(const SimRadioConfig &config) : config_(config) {}
+
+SimulatedRadio::~SimulatedRadio() { stop(); }
+
+QString SimulatedRadio::port_name() const
+{
+    return config_.link_path.isEmpty() ? device_name_ : config_.link_path;
+}
+
+bool SimulatedRadio::start(QString *error)
+{
+    if (running_.load())
+        return true;
+    auto fail = [&](const QString &why) {
+        if (error)
+            *error = why;
+        close_device();
+        return false;
+    };
+    if (config_.baud <= 0)
+        return fail(QStringLiteral("the line speed must be positive"));
+    QByteArray image = config_.image;
+    if (!config_.eep_path.isEmpty() && !sim_load_eep(config_.eep_path, image, error))
+        return false;
+    SimState state;
+    state.g = static_cast<uint8_t>(config_.g);
+    const uint8_t stored = image.size() > 60 ? static_cast<uint8_t>(image[60]) : 1;
+    state.nk = config_.nk >= 0 ? static_cast<uint8_t>(config_.nk)
+                               : (stored >= 1 && stored <= 8 ? stored : 1);
+    state.sost = static_cast<uint8_t>(config_.sost);
+    model_ = std::make_unique<RadioModel>(image, state, config_.faults, config_.commit_delay_ms);
+
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
+        return fail(QStringLiteral("cannot create a pseudo-terminal"));
+    char name[128];
+    if (ptsname_r(master_, name, sizeof name) != 0)
+        return fail(QStringLiteral("cannot name the pseudo-terminal"));
+    device_name_ = QString::fromLocal8Bit(name);
+    slave_ = ::open(name, O_RDWR | O_NOCTTY);
+    if (slave_ < 0)
+        return fail(QStringLiteral("cannot open %1").arg(device_name_));
+    // Raw, so nothing is echoed or translated before the programmer sets its own mode.
+    termios tio{};
+    tcgetattr(slave_, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(slave_, TCSANOW, &tio);
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+
+    if (!config_.link_path.isEmpty()) {
+        const QByteArray link = QFile::encodeName(config_.link_path);
+        const QFileInfo existing(config_.link_path);
+        if (existing.isSymLink() || existing.exists())
+            ::unlink(link.constData());
+        if (::symlink(name, link.constData()) != 0)
+            return fail(QStringLiteral("cannot create the link %1").arg(config_.link_path));
+        link_made_ = true;
+    }
+    stopping_.store(false);
+    vanished_.store(false);
+    running_.store(true);
+    thread_ = std::thread(&SimulatedRadio::run, this);
+    return true;
+}
+
+void SimulatedRadio::stop()
+{
+    stopping_.store(true);
+    if (thread_.joinable())
+        thread_.join();
+    close_device();
+    running_.store(false);
+    if (link_made_)
+        ::unlink(QFile::encodeName(config_.link_path).constData());
+    link_made_ = false;
+}
+
+void SimulatedRadio::close_device()
+{
+    if (master_ >= 0)
+        ::close(master_);
+    if (slave_ >= 0)
+        ::close(slave_);
+    master_ = slave_ = -1;
+}
+
+void SimulatedRadio::run()
+{
+    uint8_t buffer[4096];
+    while (!stopping_.load()) {
+        pollfd p{master_, POLLIN, 0};
+        if (::poll(&p, 1, POLL_MS) <= 0)
+            continue;
+        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        if (n <= 0) {
+            if (n < 0 && errno != EAGAIN && errno != EINTR)
+                ::usleep(POLL_MS * 1000);  // never a busy loop
+            continue;
+        }
+        std::vector<SimAction> actions;
+        std::vector<SimFrame> frames;
+        size_t from = 0;
+        QByteArray image;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            from = model_->journal().size();
+            actions = model_->feed(buffer, static_cast<int>(n));
+            frames.assign(model_->journal().begin() + static_cast<long>(from),
+                          model_->journal().end());
+            image = model_->image();
+        }
+        append_journal(frames);
+        for (const SimAction &a : actions) {
+            if (a.vanish) {
+                close_device();
+                vanished_.store(true);
+                running_.store(false);
+                return;
+            }
+            if (a.committed)
+                save_image(image);
+            if (!pause(a.delay_ms) || !send_paced(a.reply))
+                return;
+        }
+    }
+}
+
+bool SimulatedRadio::pause(int ms)
+{
+    const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    while (Clock::now() < end) {
+        if (stopping_.load())
+            return false;
+        const auto step = std::min<Clock::duration>(end - Clock::now(),
+                                                    std::chrono::milliseconds(POLL_MS));
+        std::this_thread::sleep_for(step);
+    }
+    return true;
+}
+
+bool SimulatedRadio::send_paced(const QByteArray &bytes)
+{
+    // Byte i is on the far side once its ten bits have passed: start + (i + 1) * per_byte.
+    const auto per_byte = std::chrono::nanoseconds(10'000'000'000LL / config_.baud);
+    const auto start = Clock::now();
+    int sent = 0;
+    while (sent < bytes.size()) {
+        if (stopping_.load())
+            return false;
+        const auto elapsed = Clock::now() - start;
+        const int due = std::min<int>(bytes.size(), static_cast<int>(elapsed / per_byte));
+        if (due <= sent) {
+            std::this_thread::sleep_until(start + per_byte * (sent + 1));
+            continue;
+        }
+        const ssize_t w = ::write(master_, bytes.constData() + sent, due - sent);
+        if (w > 0) {
+            sent += static_cast<int>(w);
+        } else if (w < 0 && (errno == EAGAIN || errno == EINTR)) {
+            pollfd p{master_, POLLOUT, 0};
+            ::poll(&p, 1, POLL_MS);
+        } else {
+            return true;  // nobody listens; the reply is lost like on a dead line
+        }
+    }
+    return true;
+}
+
+void SimulatedRadio::save_image(const QByteArray &image)
+{
+    if (config_.eep_path.isEmpty())
+        return;
+    QSaveFile f(config_.eep_path);
+    if (f.open(QIODevice::WriteOnly) && f.write(image) == image.size())
+        f.commit();
+}
+
+void SimulatedRadio::append_journal(const std::vector<SimFrame> &frames)
+{
+    if (config_.journal_path.isEmpty() || frames.empty())
+        return;
+    QFile f(config_.journal_path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+        return;
+    for (const SimFrame &frame : frames)
+        f.write(format_frame(frame).toUtf8() + '\n');
+}
+
+QByteArray SimulatedRadio::image() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return model_ ? model_->image() : QByteArray();
+}
+
+SimState SimulatedRadio::state() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return model_ ? model_->state() : SimState{};
+}
+
+std::vector<SimFrame> SimulatedRadio::journal() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return model_ ? model_->journal() : std::vector<SimFrame>{};
+}
+
+std::vector<SimWritePacket> SimulatedRadio::write_packets() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return model_ ? model_->write_packets() : std::vector<SimWritePacket>{};
+}
+
+int SimulatedRadio::commits() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return model_ ? model_->commits() : 0;
+}
+
+int SimulatedRadio::frames_received() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return model_ ? static_cast<int>(model_->journal().size()) : 0;
+}
+
+void SimulatedRadio::set_state(const SimState &state)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (model_)
+        model_->set_state(state);
+}
+
+void SimulatedRadio::set_faults(const SimFaults &faults)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (model_)
+        model_->set_faults(faults);
+}

@@ -1,0 +1,80 @@
+#pragma once
+// A simulated radio on a pseudo-terminal. start() opens the terminal and answers on a
+// thread of its own until stop(); the programmer opens device_name() (or the link path)
+// like any serial port. Replies are paced at the configured line speed, ten bits a byte.
+// All accessors are safe to call from any thread while it runs.
+
+#include "radio_model.h"
+
+#include <QString>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+struct SimRadioConfig {
+    QString eep_path;      // image file: loaded by start(), saved after every commit
+    QByteArray image;      // the image when eep_path is empty (153 bytes)
+    QString link_path;     // optional symbolic link to the device, removed by stop()
+    QString journal_path;  // optional text file, one line per received frame (format_frame)
+    int baud = 9600;
+    int commit_delay_ms = 40;
+    int g = 0;
+    int nk = -1;           // -1: the working channel stored at image address 60
+    int sost = 0;          // e.g. 0x20 transmitting, 0x10 tone call
+    SimFaults faults;
+};
+
+class SimulatedRadio {
+public:
+    explicit SimulatedRadio(const SimRadioConfig &config);
+    ~SimulatedRadio();
+    SimulatedRadio(const SimulatedRadio &) = delete;
+    SimulatedRadio &operator=(const SimulatedRadio &) = delete;
+
+    bool start(QString *error = nullptr);
+    void stop();
+
+    QString device_name() const { return device_name_; }  // "/dev/pts/N"
+    // What the programmer should open: the link path if one was asked for.
+    QString port_name() const;
+    bool running() const { return running_.load(); }
+    // The device went away by the vanish fault.
+    bool vanished() const { return vanished_.load(); }
+
+    QByteArray image() const;
+    SimState state() const;
+    std::vector<SimFrame> journal() const;
+    std::vector<SimWritePacket> write_packets() const;
+    int commits() const;
+    // Frames received so far; handy to wait for a subprocess-free test's radio to settle.
+    int frames_received() const;
+
+    // Between transactions: another state or fault set (counters and generator restart).
+    void set_state(const SimState &state);
+    void set_faults(const SimFaults &faults);
+
+private:
+    SimRadioConfig config_;
+    std::unique_ptr<RadioModel> model_;
+    mutable std::mutex mutex_;
+    std::thread thread_;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> stopping_{false};
+    std::atomic<bool> vanished_{false};
+    int master_ = -1;
+    int slave_ = -1;  // kept open so the terminal survives the programmer closing it
+    bool link_made_ = false;
+    QString device_name_;
+
+    void run();
+    bool send_paced(const QByteArray &bytes);
+    bool pause(int ms);
+    void close_device();
+    void save_image(const QByteArray &image);
+    void append_journal(const std::vector<SimFrame> &frames);
+};
+
+// Reads a .eep file (its first 153 bytes). False with `error` set when it cannot.
+bool sim_load_eep(const QString &path, QByteArray &image, QString *error);
