@@ -124,10 +124,14 @@ double LineEdit_ctcss_prm::resolve(double v) const
 }
 
 // Several tenths can quantise to the same detector tone: keep stepping until the shown
-// tone moves, so every key press visibly changes the value (or reaches a limit).
+// tone moves, so every key press visibly changes the value (or reaches a limit). The
+// detector's tones are not monotonic in a few places (220.1 Hz gives 220.3, 220.2 gives
+// 220.2), so the new tone must also lie beyond the old one; otherwise two neighbours
+// would swap forever and the key could never pass them.
 void LineEdit_ctcss_prm::step(int direction)
 {
     const QString before = format_trimmed(format_, value());
+    const double before_shown = text_to_double(before);
     double v = value();
     // Bounded: each round moves v one tenth towards a limit inside 65..260.
     for (int round = 0; round < 10000; ++round) {
@@ -145,9 +149,10 @@ void LineEdit_ctcss_prm::step(int direction)
             return;
         }
         v = v > 0.0 ? std::clamp(v, lower_, upper_) : lower_;
-        const double shown = resolve(v);
-        if (format_trimmed(format_, shown) != before) {
-            show_value(shown);
+        const QString shown = format_trimmed(format_, resolve(v));
+        const double moved = text_to_double(shown) - before_shown;
+        if (shown != before && (direction > 0 ? moved > 0.0 : moved < 0.0)) {
+            setText(shown);
             return;
         }
     }
