@@ -1,0 +1,221 @@
+// Start-up: the single-instance guard in-process and across real program runs, the
+// silent exit on a damaged station file, and the splash.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "single_instance.h"
+#include "startup_project.h"
+
+namespace {
+
+// A working directory with the shipped station file and a port that does not exist, and a
+// private temporary directory so the guard never meets a copy running outside the test.
+struct ProgramPlace {
+    QTemporaryDir work;
+    QTemporaryDir tmp;
+
+    bool prepare(bool damage_station_file = false)
+    {
+        const QString station = work.filePath(QStringLiteral("torvel.configuration.K40"));
+        if (!QFile::copy(QStringLiteral(K40_SOURCE_DIR "/data/torvel.configuration.K40"),
+                         station))
+            return false;
+        if (damage_station_file) {
+            QFile f(station);
+            if (!f.open(QIODevice::ReadWrite))
+                return false;
+            QByteArray text = f.readAll();
+            text.replace("146000", "146025");  // breaks the seal, not the syntax
+            f.resize(0);
+            f.write(text);
+        }
+        QFile port(work.filePath(QStringLiteral("torvel.txt")));
+        if (!port.open(QIODevice::WriteOnly))
+            return false;
+        port.write("[Com_Port_Name]=[/dev/k40-test-no-such-port]\n"
+                   "[Com_Port_BaudRate]=[9600]\n");
+        return true;
+    }
+
+    QString lock_path() const
+    {
+        return QDir(tmp.path()).filePath(QString::fromLatin1(SINGLE_INSTANCE_NAME));
+    }
+
+    std::unique_ptr<QProcess> start() const
+    {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TMPDIR"), tmp.path());
+        env.insert(QStringLiteral("K40_DIALOGS"), QStringLiteral("print"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p->setProcessEnvironment(env);
+        p->setWorkingDirectory(work.path());
+        p->start(QStringLiteral(K40_PROGRAM), {});
+        return p;
+    }
+};
+
+void stop(QProcess &p)
+{
+    if (p.state() != QProcess::NotRunning) {
+        p.kill();
+        p.waitForFinished(5000);
+    }
+}
+
+}  // namespace
+
+class TestStartUp : public QObject {
+    Q_OBJECT
+private slots:
+    void message_text();
+    void guard_refuses_second_after_wait();
+    void guard_free_again_after_release();
+    void second_program_refused_first_unaffected();
+    void damaged_station_file_exits_silently();
+    void splash_layout();
+    void splash_show_close_and_drag();
+};
+
+void TestStartUp::message_text()
+{
+    QCOMPARE(single_instance_caption(), QStringLiteral("Внимание"));
+    QCOMPARE(single_instance_message(),
+             QStringLiteral("\n\n\n\n\n\n\n\n\nМожнго запускать на исполнение только одну копию "
+                            "программы !\n\n\n\n\n\n\n\n\n"));
+    QCOMPARE(QString::fromLatin1(SINGLE_INSTANCE_NAME), QStringLiteral("Programmator K40.loc"));
+}
+
+void TestStartUp::guard_refuses_second_after_wait()
+{
+    QTemporaryDir dir;
+    SingleInstanceGuard first(dir.path());
+    QVERIFY(first.acquire());
+    QCOMPARE(first.path(), dir.filePath(QStringLiteral("Programmator K40.loc")));
+    SingleInstanceGuard second(dir.path());
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!second.acquire());
+    QVERIFY2(clock.elapsed() >= 900, "the second copy waits about 1000 ms");
+    QVERIFY(clock.elapsed() < 5000);
+}
+
+void TestStartUp::guard_free_again_after_release()
+{
+    QTemporaryDir dir;
+    {
+        SingleInstanceGuard first(dir.path());
+        QVERIFY(first.acquire());
+    }
+    SingleInstanceGuard next(dir.path());
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(next.acquire());
+    QVERIFY(clock.elapsed() < 500);
+}
+
+void TestStartUp::second_program_refused_first_unaffected()
+{
+    ProgramPlace place;
+    QVERIFY(place.prepare());
+
+    auto first = place.start();
+    QVERIFY(first->waitForStarted(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(place.lock_path()), 10000);
+
+    auto second = place.start();
+    QVERIFY(second->waitForFinished(15000));
+    QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second->exitCode(), 0);
+    const QString said = QString::fromLocal8Bit(second->readAllStandardOutput());
+    QVERIFY2(said.contains(QStringLiteral("[Внимание]") + single_instance_message()),
+             qPrintable(said));
+    QCOMPARE(first->state(), QProcess::Running);
+
+    // The first copy dies without cleaning up; a copy started right away still runs.
+    first->kill();
+    QVERIFY(first->waitForFinished(5000));
+    QVERIFY(QFile::exists(place.lock_path()));  // left behind
+    auto third = place.start();
+    QVERIFY(third->waitForStarted(5000));
+    QTest::qWait(2500);
+    QCOMPARE(third->state(), QProcess::Running);
+    const QString third_said = QString::fromLocal8Bit(third->readAllStandardOutput());
+    QVERIFY2(!third_said.contains(QStringLiteral("Внимание")), qPrintable(third_said));
+    stop(*third);
+}
+
+void TestStartUp::damaged_station_file_exits_silently()
+{
+    ProgramPlace place;
+    QVERIFY(place.prepare(true));
+    auto p = place.start();
+    QVERIFY(p->waitForFinished(15000));
+    QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p->exitCode(), 0);
+}
+
+void TestStartUp::splash_layout()
+{
+    STARTUP_PROJECT splash;
+    QVERIFY(!splash.isVisible());
+    const QImage logo(QStringLiteral(":/startup_project/logo.png"));
+    QVERIFY(!logo.isNull());
+    QCOMPARE(splash.size(), logo.size());
+    const QRect desktop = QGuiApplication::primaryScreen()->geometry();
+    QCOMPARE(splash.pos(), QPoint((desktop.width() - logo.width()) / 2,
+                                  (desktop.height() - logo.height()) / 2));
+    QCOMPARE(splash.label()->geometry(), QRect(10, 277, logo.width() - 20, 20));
+    QCOMPARE(splash.label()->text(), QStringLiteral("<b>Ждите ...</b>"));
+    QCOMPARE(splash.windowTitle(), QStringLiteral("Запуск программы"));
+    QCOMPARE(splash.windowType(), Qt::SplashScreen);
+    QVERIFY(splash.windowFlags() & Qt::WindowStaysOnTopHint);
+    QVERIFY(splash.hasMouseTracking());
+    // The veil pales the logo: every pixel moves towards white.
+    const QColor before = logo.pixelColor(5, 150);
+    const QColor after = splash.image().pixelColor(5, 150);
+    QVERIFY(after.lightness() >= before.lightness());
+    QVERIFY(splash.image() != logo.convertToFormat(splash.image().format()));
+}
+
+void TestStartUp::splash_show_close_and_drag()
+{
+    STARTUP_PROJECT splash;
+    splash.Show(QStringLiteral("Запуск программы: Ждите ..."));
+    QVERIFY(splash.isVisible());
+    QCOMPARE(splash.text(), QStringLiteral("Запуск программы: Ждите ..."));
+    QCOMPARE(splash.label()->text(), QStringLiteral("<b>Запуск программы: Ждите ...</b>"));
+
+    const QPoint start = splash.frameGeometry().topLeft();
+    const QPoint grip = start + QPoint(40, 30);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(40, 30), QPointF(grip), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&splash, &press);
+    const QPoint to = grip + QPoint(25, -10);
+    QMouseEvent move(QEvent::MouseMove, QPointF(65, 20), QPointF(to), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&splash, &move);
+    QCOMPARE(splash.cursor().shape(), Qt::ClosedHandCursor);
+    QCOMPARE(splash.frameGeometry().topLeft(), start + QPoint(25, -10));
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(65, 20), QPointF(to),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&splash, &release);
+    QCOMPARE(splash.cursor().shape(), Qt::ArrowCursor);
+
+    splash.Close();
+    QVERIFY(!splash.isVisible());
+}
+
+QTEST_MAIN(TestStartUp)
+#include "tst_start_up.moc"
