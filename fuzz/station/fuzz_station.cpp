@@ -6,6 +6,7 @@
 #include "station_loader.h"
 #include "utils.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -31,8 +32,10 @@ void check_conf(const STATION_CONFIG &conf, StationLoadResult verdict)
     require(conf.band_count >= 0 && conf.band_count <= STATION_MAX_BANDS);
     for (int i = 0; i < conf.band_count; ++i)
         require(conf.bands[i].shag_setki > 0);
-    for (int i = 0; i < conf.tun_count; ++i)
+    for (int i = 0; i < conf.tun_count; ++i) {
         require(conf.tun[i].Adress <= 152 || conf.tun[i].Adress == 255);
+        require(std::isfinite(conf.tun[i].U));
+    }
 }
 
 const std::string &temp_dir()

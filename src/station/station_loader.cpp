@@ -5,6 +5,7 @@
 #include "markup.h"
 #include "utils.h"
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -118,6 +119,8 @@ StationLoadResult station_conf_from_texts(STATION_CONFIG *conf, const std::strin
         TUN_POINT &p = conf->tun[i];
         p.Freq = int_at(tun[0], i);
         p.U = str_to_float(at(tun[1], i));
+        if (!std::isfinite(p.U))
+            p.U = 0.0;  // "nan" or "inf" is no voltage; later arithmetic must not see it
         p.id = low_byte_at(tun[2], i);
         p.Adress = low_byte_at(adress, i);
         if (p.Adress > 152)

@@ -177,6 +177,11 @@ void TestStationLoader::point_values_data()
                                  << QByteArray("1") << 1 << 1.0 << 1 << 1;
     QTest::newRow("not numbers") << QByteArray("abc") << QByteArray("x2") << QByteArray("")
                                  << QByteArray("q") << 0 << 0.0 << 0 << 0;
+    QTest::newRow("U not finite") << QByteArray("1") << QByteArray("nan") << QByteArray("1")
+                                  << QByteArray("1") << 1 << 0.0 << 1 << 1;
+    QTest::newRow("U beyond single range") << QByteArray("1") << QByteArray("1e99")
+                                           << QByteArray("1") << QByteArray("1") << 1 << 0.0
+                                           << 1 << 1;
     QTest::newRow("blanks and tails") << QByteArray(" 33000kHz") << QByteArray(" 1.2 V")
                                       << QByteArray("2") << QByteArray("117") << 33000
                                       << double(1.2f) << 2 << 117;
