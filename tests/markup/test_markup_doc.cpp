@@ -155,7 +155,8 @@ void TestMarkupDoc::select()
     doc.set_text(text.toStdString());
     doc.parse();
     std::vector<std::string> out{"stale"};
-    const int32_t n = doc.select_attribute_values(path.toStdString(), attribute.toStdString(), out);
+    const int32_t n =
+        doc.select_attribute_values(path.toStdString(), attribute.toStdString(), out);
     QCOMPARE(n, int32_t(out.size()));
     QByteArrayList got;
     for (const auto &v : out)
