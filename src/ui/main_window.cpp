@@ -66,6 +66,10 @@ PROGRAMMATOR_K40::PROGRAMMATOR_K40(QWidget *parent, const STATION_CONFIG *statio
       sleeper_(sleeper)
 {
     setWindowIcon(QIcon(QStringLiteral(":/icon/icon.png")));
+    // The layout is in fixed pixels, made for a compact dialog font of 11 pixels.
+    QFont form_font = font();
+    form_font.setPixelSize(11);
+    setFont(form_font);
 
     help_window = new FORM_HELP;
     log_dialog = new DBUG_FORM;
