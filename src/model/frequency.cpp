@@ -6,15 +6,17 @@
 namespace {
 
 // Truncation toward zero that never invokes undefined behaviour: NaN gives 0 and huge values
-// saturate, so a nonsense input produces a nonsense code the checks refuse, not a crash.
+// saturate far below the int64 limits (callers still scale the result), so a nonsense input
+// gives a nonsense code the checks refuse, not a crash.
 int64_t trunc_int(double x)
 {
+    constexpr double limit = 1e15;
     if (std::isnan(x))
         return 0;
-    if (x >= 9.0e18)
-        return INT64_C(9000000000000000000);
-    if (x <= -9.0e18)
-        return -INT64_C(9000000000000000000);
+    if (x >= limit)
+        return static_cast<int64_t>(limit);
+    if (x <= -limit)
+        return -static_cast<int64_t>(limit);
     return static_cast<int64_t>(x);
 }
 
