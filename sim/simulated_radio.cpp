@@ -17,6 +17,7 @@ namespace {
 
 constexpr int IMAGE_SIZE = 153;
 constexpr int POLL_MS = 20;
+constexpr int VANISH_DELAY_MS = 30;
 
 using Clock = std::chrono::steady_clock;
 
@@ -153,6 +154,9 @@ void SimulatedRadio::run()
         append_journal(frames);
         for (const SimAction &a : actions) {
             if (a.vanish) {
+                // As a cable pulled while the radio works on the request: the request
+                // itself has been taken in whole.
+                pause(VANISH_DELAY_MS);
                 close_device();
                 vanished_.store(true);
                 running_.store(false);

@@ -49,8 +49,9 @@ private:
     QStringList texts_;
 };
 
-// Keeps the protocol's short waits real (the radio needs them to answer) and skips the
-// long ones: the 3.6 s wake-up, the 2 s message pauses. Records every request.
+// Keeps the protocol's short waits real (the radio needs them to answer) and cuts the long
+// ones (the 3.6 s wake-up, the 2 s message pauses, a caller's 300 ms) to a few
+// milliseconds. Records every request.
 class TestSleeper final : public Sleeper {
 public:
     explicit TestSleeper(int real_up_to_ms = 200) : real_up_to_ms_(real_up_to_ms) {}
@@ -60,8 +61,7 @@ public:
             std::lock_guard<std::mutex> lock(mutex_);
             calls_.push_back(ms);
         }
-        if (ms <= real_up_to_ms_)
-            real_.sleep_ms(ms);
+        real_.sleep_ms(ms <= real_up_to_ms_ ? ms : LONG_WAIT_MS);
     }
     std::vector<int> calls() const
     {
@@ -75,6 +75,7 @@ public:
     }
 
 private:
+    static constexpr int LONG_WAIT_MS = 10;
     int real_up_to_ms_;
     RealSleeper real_;
     mutable std::mutex mutex_;
