@@ -36,6 +36,7 @@ private slots:
     void frequency_storing_data();
     void frequency_storing();
     void pick_commits_before_close();
+    void typing_and_enter_commit_a_snapped_frequency();
 };
 
 void TestTableDelegates::combo_items()
@@ -200,6 +201,35 @@ void TestTableDelegates::pick_commits_before_close()
     QCOMPARE(table.item(2, 2)->text(), QStringLiteral("Ключ 3"));
     QVERIFY(combo);
     QVERIFY(combo->isVisible());
+}
+
+void TestTableDelegates::typing_and_enter_commit_a_snapped_frequency()
+{
+    QTableWidget table(9, 3);
+    ComboBoxDelegate_ravno d(&table, 4, k_shipped_bands, 1, 1);
+    table.setItemDelegate(&d);
+    for (int r = 0; r < 9; ++r)
+        for (int c = 0; c < 3; ++c)
+            table.setItem(r, c, new QTableWidgetItem);
+    table.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&table));
+
+    table.setCurrentCell(4, 0);
+    table.editItem(table.item(4, 0));
+    QPointer<LineEditFreq> ed = table.viewport()->findChild<LineEditFreq *>();
+    QVERIFY(ed);
+    QTest::keyClicks(ed, "148001");
+    QCOMPARE(ed->text(), QString(" 148.001"));
+    QTest::keyClick(ed, Qt::Key_Return);
+    QTRY_COMPARE(table.item(4, 0)->text(), QString(" 148.000"));
+    QTRY_VERIFY(!ed);
+
+    table.editItem(table.item(5, 0));
+    ed = table.viewport()->findChild<LineEditFreq *>();
+    QVERIFY(ed);
+    QTest::keyClicks(ed, "148700");  // forbidden while the delegate's zapret flag is on
+    QTest::keyClick(ed, Qt::Key_Enter);
+    QTRY_COMPARE(table.item(5, 0)->text(), QString(" 146.000"));
 }
 
 QTEST_MAIN(TestTableDelegates)
