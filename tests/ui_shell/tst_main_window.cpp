@@ -19,7 +19,9 @@
 #include "line_edit_int.h"
 #include "param_editors.h"
 #include <QTextBrowser>
+#include "form_help.h"
 #include "shell_fixture.h"
+#include "startup_hook.h"
 #include "table_delegates.h"
 #include "tfm_message.h"
 
@@ -74,6 +76,8 @@ private slots:
 
     void log_action_toggles_dialog();
     void strip_feeds_log_dialog();
+    void help_action_shows_help_window();
+    void splash_closed_once_at_end_of_construction();
 
 private:
     RecordingSleeper sleeper_;
@@ -527,6 +531,31 @@ void TestMainWindow::strip_feeds_log_dialog()
     QCOMPARE(w_->log_strip->edit()->text(), QStringLiteral("проверка"));
     QCOMPARE(w_->log_dialog->line_count(), before + 1);
     QVERIFY(w_->log_dialog->browser()->toPlainText().endsWith(QStringLiteral("проверка")));
+}
+
+void TestMainWindow::help_action_shows_help_window()
+{
+    QVERIFY(!w_->help_window->isVisible());
+    w_->act_help->trigger();
+    QVERIFY(w_->help_window->isVisible());
+}
+
+void TestMainWindow::splash_closed_once_at_end_of_construction()
+{
+    int calls = 0;
+    bool port_opened_before = false;
+    set_startup_splash_closer([&] {
+        ++calls;
+        port_opened_before = sleeper_.pauses.contains(1000);
+    });
+    sleeper_.pauses.clear();
+    {
+        PROGRAMMATOR_K40 w(nullptr, &station_);
+        QCOMPARE(calls, 1);
+        QVERIFY(port_opened_before);
+    }
+    set_startup_splash_closer(nullptr);
+    QCOMPARE(calls, 1);
 }
 
 QTEST_MAIN(TestMainWindow)
