@@ -1,0 +1,245 @@
+// The simulated radio itself: its fault options, its frame parsing and EEPROM, and the
+// executable as later end-to-end tests start it.
+
+#include "link_fixture.h"
+#include "radio_protocol.h"
+#include "radio_model.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray replies(const std::vector<SimAction> &actions)
+{
+    QByteArray all;
+    for (const SimAction &a : actions)
+        all += a.reply;
+    return all;
+}
+
+std::vector<SimAction> feed(RadioModel &m, const QByteArray &bytes)
+{
+    return m.feed(reinterpret_cast<const uint8_t *>(bytes.constData()), bytes.size());
+}
+
+QByteArray packet(int address, int value)
+{
+    return QByteArray("$PD") + char(address) + char(value) + '\r';
+}
+
+}  // namespace
+
+class SimRadioTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void fault_options_data()
+    {
+        QTest::addColumn<QString>("spec");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<unsigned>("replies");
+        QTest::newRow("always by default") << "silent" << true << 0 << -1 << 0.0 << 31u;
+        QTest::newRow("always") << "garbage=always" << true << 0 << -1 << 0.0 << 31u;
+        QTest::newRow("one occurrence") << "dump-differs=2" << true << 1 << 1 << 0.0 << 31u;
+        QTest::newRow("range") << "wrong-echo=1-3" << true << 0 << 3 << 0.0 << 31u;
+        QTest::newRow("from on") << "miss-commit=4-" << true << 3 << -1 << 0.0 << 31u;
+        QTest::newRow("chance") << "corrupt-byte=p0.25" << true << 0 << 0 << 0.25 << 31u;
+        QTest::newRow("kinds") << "silent/state,echo=1-2" << true << 0 << 2 << 0.0 << 9u;
+        QTest::newRow("unknown name") << "sulk" << false << 0 << 0 << 0.0 << 0u;
+        QTest::newRow("kinds on a particular fault") << "wrong-echo/dump" << false << 0 << 0
+                                                     << 0.0 << 0u;
+        QTest::newRow("unknown kind") << "silent/radio" << false << 0 << 0 << 0.0 << 0u;
+        QTest::newRow("zero occurrence") << "silent=0" << false << 0 << 0 << 0.0 << 0u;
+        QTest::newRow("backwards range") << "silent=3-2" << false << 0 << 0 << 0.0 << 0u;
+        QTest::newRow("chance above one") << "silent=p2" << false << 0 << 0 << 0.0 << 0u;
+    }
+    void fault_options()
+    {
+        QFETCH(QString, spec);
+        QFETCH(bool, ok);
+        SimFaults faults;
+        QString error;
+        QCOMPARE(parse_fault(spec, faults, &error), ok);
+        QCOMPARE(error.isEmpty(), ok);
+        if (!ok)
+            return;
+        const QString name = spec.section(QLatin1Char('='), 0, 0).section(QLatin1Char('/'), 0, 0);
+        const FaultRule &rule = name == "silent" ? faults.silent
+            : name == "garbage"                  ? faults.garbage
+            : name == "dump-differs"             ? faults.dump_differs
+            : name == "wrong-echo"               ? faults.wrong_echo
+            : name == "miss-commit"              ? faults.miss_commit
+                                                 : faults.corrupt_byte;
+        QTEST(rule.first, "first");
+        QTEST(rule.count, "count");
+        QTEST(rule.rate, "rate");
+        QTEST(rule.replies, "replies");
+    }
+
+    void frames_are_found_in_any_byte_stream()
+    {
+        RadioModel m(test_image(), SimState{1, 2, 0}, SimFaults(), 0);
+        const QByteArray state("$SS\x01\x02\x00\r", 7);
+        QCOMPARE(replies(feed(m, "xx\r$P$PSS\r")), state);  // noise and a broken frame
+        QByteArray split = "$PSS\r";
+        QByteArray got;
+        for (char c : split)
+            got += replies(feed(m, QByteArray(1, c)));
+        QCOMPARE(got, state);
+        // Address and value bytes that look like framing are data.
+        QCOMPARE(replies(feed(m, packet('$', '\r') + "$PSD\r")),
+                 QByteArray("$SD$\r\r", 6));
+        QCOMPARE(m.journal().size(), size_t(4));
+        QCOMPARE(format_frame(m.journal()[2]), QStringLiteral("PD 36 13"));
+    }
+
+    void commit_keeps_the_last_batch_and_skips_fillers()
+    {
+        RadioModel m(test_image(), SimState{}, SimFaults(), 25);
+        QByteArray first, second;
+        for (int i = 0; i < 8; ++i)
+            first += packet(100 + i, 1);
+        for (int i = 0; i < 7; ++i)
+            second += packet(i ? RADIO_FILLER_ADDRESS : 0, 0x5A);
+        second += packet(152, 0x11);
+        feed(m, first + second);  // a batch sent again replaces the one before
+        const std::vector<SimAction> done = feed(m, QByteArray("$PC\x06\r", 5));
+        QCOMPARE(done.size(), size_t(1));
+        QVERIFY(done[0].committed);
+        QCOMPARE(done[0].delay_ms, 25);
+        QCOMPARE(done[0].reply.size(), 7);
+        QByteArray expected = test_image();
+        expected[0] = 0x5A;
+        expected[152] = 0x11;
+        QCOMPARE(m.image(), expected);
+        QCOMPARE(m.write_packets().size(), size_t(16));
+        QCOMPARE(replies(feed(m, "$PSD\r")), QByteArray());  // nothing left pending
+    }
+
+    void mode_commands_change_the_state_data()
+    {
+        QTest::addColumn<int>("nk");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("channel 8") << 8 << 8;
+        QTest::newRow("channel 0 refused") << 0 << 2;
+        QTest::newRow("channel 9 refused") << 9 << 2;
+    }
+    void mode_commands_change_the_state()
+    {
+        QFETCH(int, nk);
+        RadioModel m(test_image(), SimState{1, 2, 0x20}, SimFaults(), 0);
+        const QByteArray reply = replies(feed(m, QByteArray("$MC") + char(4) + char(nk) + '\0'
+                                                     + '\r'));
+        QCOMPARE(reply.size(), 7);
+        QTEST(int(m.state().nk), "kept");
+        QCOMPARE(int(uint8_t(reply[4])), int(m.state().nk));
+    }
+
+    void faults_repeat_for_a_seed()
+    {
+        SimFaults faults;
+        faults.seed = 42;
+        faults.corrupt_byte = FaultRule::chance(0.5);
+        faults.drop_byte = FaultRule::chance(0.3);
+        RadioModel a(test_image(), SimState{}, faults, 0), b(test_image(), SimState{}, faults, 0);
+        for (int i = 0; i < 20; ++i)
+            QCOMPARE(replies(feed(a, "$PSE\r")), replies(feed(b, "$PSE\r")));
+    }
+
+    void vanishes_on_the_chosen_request()
+    {
+        SimFaults faults;
+        faults.vanish_at = 1;
+        RadioModel m(test_image(), SimState{}, faults, 0);
+        QCOMPARE(replies(feed(m, "$PSS\r")).size(), 7);
+        const std::vector<SimAction> gone = feed(m, packet(1, 1) + "$PSS\r$PSS\r");
+        QCOMPARE(gone.size(), size_t(1));
+        QVERIFY(gone[0].vanish);
+    }
+
+    void executable_serves_a_programmer()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString eep = dir.filePath("radio.eep");
+        const QString link = dir.filePath("ttyK40");
+        const QString journal = dir.filePath("journal.txt");
+        {
+            QFile f(eep);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(test_image());
+        }
+        QProcess sim;
+        sim.start(QStringLiteral(K40_RADIO_SIM),
+                  {eep, "--link", link, "--baud", "57600", "--journal", journal, "--state",
+                   "0,5,0x20", "--commit-delay", "5"});
+        QVERIFY(sim.waitForStarted());
+        QVERIFY(sim.waitForReadyRead(5000));
+        const QByteArray first = sim.readLine();
+        QVERIFY2(first.startsWith("device: /dev/pts/"), first.constData());
+        QVERIFY(QFileInfo(link).isSymLink());
+
+        TestSleeper sleeper;
+        set_default_sleeper(&sleeper);
+        com_service_start();
+        const Reporter reporter(nullptr, &sleeper);
+        const int port = com_open(QFile::encodeName(link).constData(), 57600);
+        QVERIFY(port >= 0);
+        uint8_t state[RADIO_STATE_SIZE];
+        QVERIFY(query_state(port, state, reporter));
+        QCOMPARE(QByteArray(reinterpret_cast<char *>(state), 7), QByteArray("$SS\0\x05\x20\r", 7));
+        uint8_t batch[RADIO_BATCH_SIZE];
+        for (int i = 0; i < RADIO_BATCH_PACKETS; ++i)
+            make_write_packet(batch + i * RADIO_RECORD_SIZE, i ? RADIO_FILLER_ADDRESS : 61, 0x99);
+        QVERIFY(write_batch(port, batch, reporter));
+        com_close(port);
+        com_service_stop();
+        set_default_sleeper(nullptr);
+
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(3000));
+        QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sim.exitCode(), 0);
+        QVERIFY(!QFileInfo::exists(link) && !QFileInfo(link).isSymLink());
+
+        QFile saved(eep);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QByteArray expected = test_image();
+        expected[61] = char(0x99);
+        QCOMPARE(saved.readAll(), expected);
+        QFile lines(journal);
+        QVERIFY(lines.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QStringList got = QString::fromUtf8(lines.readAll()).split('\n', Qt::SkipEmptyParts);
+        QStringList want{"PSS", "PD 61 153"};
+        for (int i = 1; i < RADIO_BATCH_PACKETS; ++i)
+            want << "PD 159 153";
+        want << "PSD" << "PC";
+        QCOMPARE(got, want);
+    }
+
+    void executable_refuses_bad_options_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("no image") << QStringList();
+        QTest::newRow("missing image") << QStringList{"/nonexistent/radio.eep"};
+        QTest::newRow("bad fault") << QStringList{"x.eep", "--fault", "sulk"};
+        QTest::newRow("bad baud") << QStringList{"x.eep", "--baud", "fast"};
+        QTest::newRow("bad state") << QStringList{"x.eep", "--state", "1,2"};
+    }
+    void executable_refuses_bad_options()
+    {
+        QFETCH(QStringList, args);
+        QProcess sim;
+        sim.start(QStringLiteral(K40_RADIO_SIM), args);
+        QVERIFY(sim.waitForFinished(3000));
+        QCOMPARE(sim.exitCode(), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(SimRadioTest)
+#include "tst_sim_radio.moc"
