@@ -24,7 +24,10 @@ struct FaultRule {
     double rate = 0.0;                 // chance of a hit for every other occurrence
 
     static FaultRule always() { return FaultRule{SIM_REPLY_ALL, 0, -1, 0.0}; }
-    static FaultRule times(int first, int count) { return FaultRule{SIM_REPLY_ALL, first, count, 0.0}; }
+    static FaultRule times(int first, int count)
+    {
+        return FaultRule{SIM_REPLY_ALL, first, count, 0.0};
+    }
     static FaultRule chance(double rate) { return FaultRule{SIM_REPLY_ALL, 0, 0, rate}; }
     FaultRule only(unsigned kinds) const { FaultRule r = *this; r.replies = kinds; return r; }
 

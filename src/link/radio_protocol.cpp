@@ -203,7 +203,8 @@ bool write_batch(int port, const uint8_t *batch, const Reporter &reporter)
         if (com_read_extra(port, done, RADIO_STATE_SIZE, COMMIT_EXTRA_MS) == RADIO_STATE_SIZE)
             return true;
         if (++verify < VERIFY_LIMIT) {
-            reporter.post(text("Error: Не прошла команда на запись в EEPROM. Повторяем операцию."));
+            reporter.post(
+                text("Error: Не прошла команда на запись в EEPROM. Повторяем операцию."));
             continue;
         }
         reporter.post(text("Error: Не прошла команда на запись в EEPROM"));

@@ -29,7 +29,8 @@ private slots:
         t.start();
         const int port = com_open(radio.device_name().toLocal8Bit().constData(), 9600);
         QVERIFY(port >= 0);
-        QVERIFY2(t.elapsed() >= 3600 && t.elapsed() < 4100, qPrintable(QString::number(t.elapsed())));
+        QVERIFY2(t.elapsed() >= 3600 && t.elapsed() < 4100,
+                 qPrintable(QString::number(t.elapsed())));
 
         uint8_t state[RADIO_STATE_SIZE];
         t.restart();
