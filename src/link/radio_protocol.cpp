@@ -1,6 +1,8 @@
 #include "radio_protocol.h"
 
 #include "com_port.h"
+#include "image_codec.h"
+#include "image_map.h"
 
 #include <cstring>
 #include <vector>
@@ -139,6 +141,15 @@ bool read_image(int port, RS_EEPROM_IMAGE *image, const ImageCheck &decodes,
     return false;
 }
 
+bool read_image(int port, RS_EEPROM_IMAGE *image, const ModelContext &ctx)
+{
+    const ImageCheck decodes = [&ctx](const RS_EEPROM_IMAGE &img) {
+        RS_CONF conf;
+        return decode_image(ctx, img, conf);
+    };
+    return read_image(port, image, decodes, ctx.reporter);
+}
+
 bool write_batch(int port, const uint8_t *batch, const Reporter &reporter)
 {
     if (!batch)
@@ -226,15 +237,8 @@ bool check_image_records(const uint8_t *dump, int length)
 
 bool is_programmable_address(int address)
 {
-    static const int kept[] = {2,   5,   8,   11,  14,  17,  20,  23,  26,
-                               28,  29,  72,  92,  93,  114, 115, 116, 117,
-                               118, 119, 120, 129, 135, 136, 151, 152};
-    if (address < 0 || address >= RS_IMAGE_SIZE)
-        return false;
-    for (int k : kept)
-        if (k == address)
-            return false;
-    return true;
+    // The image's one address table decides, as it does for the codec.
+    return image_address_programmable(address);
 }
 
 void make_write_packet(uint8_t *out, uint8_t address, uint8_t value)

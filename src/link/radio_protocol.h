@@ -5,6 +5,7 @@
 // every pause goes through the Reporter's sleeper.
 
 #include "messages.h"
+#include "model_context.h"
 #include "rs_conf.h"
 
 #include <cstdint>
@@ -41,6 +42,10 @@ bool execute_command(int port, uint8_t *command, int delay_ms, const Reporter &r
 // then `decodes` must accept the image (an empty check accepts it).
 bool read_image(int port, RS_EEPROM_IMAGE *image, const ImageCheck &decodes,
                 const Reporter &reporter);
+
+// The same, the image decoded with the station's tables; texts and pauses through
+// ctx.reporter (the decoder reports its own failure).
+bool read_image(int port, RS_EEPROM_IMAGE *image, const ModelContext &ctx);
 
 // Sends 8 write packets, checks their echo and commits them to EEPROM.
 bool write_batch(int port, const uint8_t *batch, const Reporter &reporter);

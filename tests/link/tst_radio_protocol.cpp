@@ -298,6 +298,42 @@ private slots:
         QCOMPARE(image.bytes[RS_IMAGE_SIZE], uint8_t(0xAB));
     }
 
+    void sample_image_decodes_with_the_station_data()
+    {
+        QTest::addColumn<int>("band");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("station knows band 1") << 1 << true;
+        QTest::newRow("station without band 1") << 7 << false;
+    }
+    void sample_image_decodes_with_the_station()
+    {
+        QFETCH(int, band);
+        QFETCH(bool, ok);
+        SimRadioConfig config;
+        config.baud = 57600;
+        QString error;
+        QVERIFY2(sim_load_eep(QStringLiteral(K40_SOURCE_DIR "/data/sample.eep"), config.image,
+                              &error), qPrintable(error));
+        SimulatedRadio radio(config);
+        QVERIFY(radio.start());
+        const int port = com_open(radio.device_name().toLocal8Bit().constData(), 57600);
+        QVERIFY(port >= 0);
+
+        STATION_CONFIG station{};
+        station.bands[0] = STATION_BAND{uint8_t(band), 146000, 174000, 0, 0, 0, 0, 25};
+        station.band_count = 1;
+        station.tun[0] = TUN_POINT{146000, 1.0, uint8_t(band), 255};
+        station.tun[1] = TUN_POINT{174000, 2.0, uint8_t(band), 255};
+        station.tun_count = 2;
+        const ModelContext ctx{&station, reporter_};
+        RS_EEPROM_IMAGE image{};
+        QCOMPARE(read_image(port, &image, ctx), ok);
+        com_close(port);
+        QCOMPARE(QByteArray(reinterpret_cast<char *>(image.bytes), RS_IMAGE_SIZE), config.image);
+        QCOMPARE(sink_.messages(), ok ? QStringList()
+                 : QStringList(u("Данный тип радиостанций не поддерживается")));
+    }
+
     void dump_records_beyond_the_image_stay_in_the_buffer()
     {
         RawPty pty;
