@@ -427,6 +427,8 @@ void PROGRAMMATOR_K40::on_cb_f_prd_ravno_f_prm_stateChanged(int state)
 void PROGRAMMATOR_K40::rebuild_table()
 {
     const int n = table_columns();
+    // An editor left open would outlive the delegate that made it.
+    kanals->setCurrentCell(-1, -1);
     take_items_out(n);
     kanals->setColumnCount(n);
     kanals->setRowCount(KANALS_ROWS);
@@ -456,6 +458,7 @@ void PROGRAMMATOR_K40::clear_form()
 void PROGRAMMATOR_K40::on_zapret_stateChanged(int state)
 {
     lock_form();
+    kanals->setCurrentCell(-1, -1);  // a frequency being typed is checked too
     if (state == 0) {
         flag_zapret = 0;
     } else {

@@ -20,6 +20,7 @@
 #include "param_editors.h"
 #include <QTextBrowser>
 #include "form_help.h"
+#include "freq_edit.h"
 #include "shell_fixture.h"
 #include "startup_hook.h"
 #include "table_delegates.h"
@@ -63,6 +64,7 @@ private slots:
     void ravno_switch_moves_texts();
     void ravno_switch_keeps_items_and_replaces_delegate();
     void rebuild_and_clear_form();
+    void rebuild_closes_open_cell_editor();
 
     void zapret_data();
     void zapret();
@@ -373,6 +375,32 @@ void TestMainWindow::rebuild_and_clear_form()
              w_->ed_ctcss_prm, w_->ed_ctcss_prd, w_->ed_vt_prd, w_->ed_vt_prm, w_->ed_ur_gromk,
              w_->ed_microphone, w_->ed_n_rab_kanala})
         QCOMPARE(ed->text(), QString());
+}
+
+void TestMainWindow::rebuild_closes_open_cell_editor()
+{
+    QTableWidget *t = w_->kanals;
+    w_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
+    t->setCurrentCell(0, 2);  // opens the coder list
+    auto *combo = t->findChild<ComboBoxKoder *>();
+    QVERIFY(combo);
+    combo->setCurrentIndex(2);
+    emit combo->activated(2);  // as a choice from the list does
+    QCOMPARE(t->item(0, 2)->text(), QStringLiteral("Ключ 2"));
+
+    w_->rebuild_table();
+    QCOMPARE(t->item(0, 2)->text(), QStringLiteral("Ключ 2"));
+    QTest::qWait(0);  // closed editors are deleted later
+    QVERIFY2(!t->findChild<ComboBoxKoder *>(), "no editor outlives its delegate");
+
+    // A frequency still being typed is checked by the forbidden-frequency handler too.
+    t->setCurrentCell(1, 0);
+    auto *freq = t->findChild<LineEditFreq *>();
+    QVERIFY(freq);
+    freq->setText(QStringLiteral("148600"));
+    w_->cb_zapret->setChecked(true);
+    QCOMPARE(t->item(1, 0)->text(), QString());
 }
 
 void TestMainWindow::zapret_data()
