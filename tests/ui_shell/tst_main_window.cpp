@@ -192,7 +192,8 @@ void TestMainWindow::table_layout()
     QCOMPARE(t->rowCount(), 9);
     QCOMPARE(t->columnCount(), 4);
     QCOMPARE(header_texts(t),
-             QStringList({QStringLiteral("Частота \n приема"), QStringLiteral("Частота \n передачи"),
+             QStringList({QStringLiteral("Частота \n приема"),
+                          QStringLiteral("Частота \n передачи"),
                           QStringLiteral("Устройство \n кодирующее"),
                           QStringLiteral("Уровень ПШ")}));
     QStringList rows;
