@@ -1,15 +1,11 @@
 #include "table_delegates.h"
 
+#include "conf_texts.h"
 #include "freq_edit.h"
 
 // ---- combo boxes ---------------------------------------------------------------------
 
-QStringList ComboBoxPH::item_texts()
-{
-    return {QStringLiteral("Выключен"),       QStringLiteral("Низкий"),
-            QStringLiteral("Высокий"),        QStringLiteral("Низкий с CTCSS"),
-            QStringLiteral("Высокий с CTCSS"), QStringLiteral("CTCSS")};
-}
+QStringList ComboBoxPH::item_texts() { return ph_texts(); }
 
 ComboBoxPH::ComboBoxPH(QWidget *parent) : QComboBox(parent)
 {
@@ -17,13 +13,7 @@ ComboBoxPH::ComboBoxPH(QWidget *parent) : QComboBox(parent)
     setCurrentIndex(0);
 }
 
-QStringList ComboBoxKoder::item_texts()
-{
-    QStringList texts{QStringLiteral("Выключено")};
-    for (int k = 1; k <= 8; ++k)
-        texts.append(QStringLiteral("Ключ %1").arg(k));
-    return texts;
-}
+QStringList ComboBoxKoder::item_texts() { return koder_texts(); }
 
 ComboBoxKoder::ComboBoxKoder(QWidget *parent) : QComboBox(parent)
 {

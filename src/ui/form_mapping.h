@@ -1,0 +1,38 @@
+#pragma once
+// Conversion between the form's texts and a parameter set. The window copies its widgets
+// into a FORM_TEXTS and back; everything here works on texts alone, so it is tested
+// without a window.
+
+#include <QString>
+#include <cstdint>
+
+#include "rs_conf.h"
+#include "station_config.h"
+
+constexpr int FORM_ROWS = RS_CHANNELS;  // rows 0..7 are channels 1..8, row 8 is channel R
+constexpr int FORM_MAX_COLUMNS = 4;
+
+struct FORM_TEXTS {
+    bool ravno = false;  // tx = rx mode: three columns (frequency, key, squelch)
+    QString cells[FORM_ROWS][FORM_MAX_COLUMNS];
+    QString ctcss_prm, ctcss_prd, vt_prd, vt_prm, ur_gromk, microphone, n_rab_kanala;
+    bool zapret = false;  // state of the forbidden-frequency check box
+
+    int columns() const { return ravno ? 3 : 4; }
+};
+
+// Frequency cell -> kHz: blanks and points removed, leading integer taken.
+int32_t freq_from_cell(const QString &text);
+
+// The form as a parameter set; zapret and the band code come from the window.
+RS_CONF read_form(const FORM_TEXTS &form, uint8_t flag_zapret, uint8_t diapazon_code);
+
+// The texts a parameter set puts into the form, in the given table mode. In tx = rx mode
+// the transmit frequencies are not shown.
+FORM_TEXTS form_texts_from_conf(const RS_CONF &conf, bool ravno);
+
+// True when no checked field is empty or "0" (frequency cells after stripping).
+bool check_form_filled(const FORM_TEXTS &form);
+
+// The band-dependent window title.
+QString window_title(const STATION_CONFIG &station, uint8_t diapazon_code);
