@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "form_lock.h"
+#include "form_mapping.h"
 #include "model_context.h"
 #include "ochered.h"
 #include "rs_conf.h"
@@ -151,7 +152,23 @@ public:
     // Code 2004: reading the configuration from the radio (not a slot of its own).
     virtual void load_conf_from_rs();
 
+    // --- The form and a parameter set --------------------------------------------------------
+    // The texts the form shows right now.
+    FORM_TEXTS form_texts();
+    // The form as a parameter set (band code and zapret from the window); always true.
+    bool read_form(RS_CONF &conf);
+    // Shows a set: clears the form, writes every field, checks the band's tuning points and
+    // sets the band-dependent title.
+    void fill_form(const RS_CONF &conf);
+    // Encodes the form over the image, decodes and validates it, and shows the result (what
+    // the radio would really store). True when all three steps passed.
+    bool form_round_trip();
+    // True when no field of the form is empty or "0".
+    bool check_form_filled();
+
 private:
+    void post_after_blank(const QString &message);
+    bool encode_form(RS_EEPROM_IMAGE &out);
     void build_table();
     void build_form();
     void build_menus();

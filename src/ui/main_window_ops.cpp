@@ -1,37 +1,274 @@
-// The five long operations run by the queue. Until they are written they only say so.
+// The five long operations run by the queue, and the mapping between the form's widgets
+// and a parameter set that they share.
 
 #include "main_window.h"
 
+#include <QCheckBox>
+#include <QFile>
+#include <QSaveFile>
+#include <QTableWidget>
+#include <cstdio>
+#include <cstring>
+
+#include "dialog_seam.h"
+#include "editor_numbers.h"
+#include "form_mapping.h"
+#include "image_codec.h"
+#include "line_edit_int.h"
+#include "param_editors.h"
+#include "prn.h"
+#include "radio_operations.h"
+#include "settings_report.h"
 #include "tfm_message.h"
+#include "utils.h"
+#include "validation.h"
 
 namespace {
-void not_yet(PROGRAMMATOR_K40 &window, const QString &what)
+
+QString text(const char *utf8) { return QString::fromUtf8(utf8); }
+
+const char *const FILE_FILTER = "Файл конфигурации (*.eep)";
+
+void diagnostic(const char *line)
 {
-    window.reporter().post(what + QStringLiteral(": операция пока не реализована."));
+    std::fputs(line, stdout);
+    std::fflush(stdout);
 }
+
 }  // namespace
+
+// --- The form as texts ------------------------------------------------------------------
+
+FORM_TEXTS PROGRAMMATOR_K40::form_texts()
+{
+    FORM_TEXTS f;
+    f.ravno = flag_f_prd_ravno_f_prm != 0;
+    for (int r = 0; r < KANALS_ROWS; ++r)
+        for (int c = 0; c < f.columns(); ++c)
+            f.cells[r][c] = cell_item(r, c)->text();
+    f.ctcss_prm = ed_ctcss_prm->text();
+    f.ctcss_prd = ed_ctcss_prd->text();
+    f.vt_prd = ed_vt_prd->text();
+    f.vt_prm = ed_vt_prm->text();
+    f.ur_gromk = ed_ur_gromk->text();
+    f.microphone = ed_microphone->text();
+    f.n_rab_kanala = ed_n_rab_kanala->text();
+    f.zapret = cb_zapret->isChecked();
+    return f;
+}
+
+bool PROGRAMMATOR_K40::read_form(RS_CONF &conf)
+{
+    conf = ::read_form(form_texts(), flag_zapret, diapazon_code);
+    return true;
+}
+
+void PROGRAMMATOR_K40::fill_form(const RS_CONF &conf)
+{
+    clear_form();
+    const FORM_TEXTS f = form_texts_from_conf(conf, flag_f_prd_ravno_f_prm != 0);
+    for (int r = 0; r < KANALS_ROWS; ++r)
+        for (int c = 0; c < f.columns(); ++c)
+            cell_item(r, c)->setText(f.cells[r][c]);
+    ed_ctcss_prm->setText(f.ctcss_prm);
+    ed_ctcss_prd->setText(f.ctcss_prd);
+    ed_vt_prd->setText(f.vt_prd);
+    ed_vt_prm->setText(f.vt_prm);
+    ed_ur_gromk->setText(f.ur_gromk);
+    ed_microphone->setText(f.microphone);
+    ed_n_rab_kanala->setText(f.n_rab_kanala);
+    cb_zapret->setChecked(f.zapret);
+    check_tun_points(model_context(), conf.diapazon_code);
+    setWindowTitle(window_title(station, conf.diapazon_code));
+}
+
+bool PROGRAMMATOR_K40::form_round_trip()
+{
+    const ModelContext ctx = model_context();
+    RS_CONF conf{};
+    RS_EEPROM_IMAGE encoded{};
+    read_form(conf);
+    const bool ok = encode_image(ctx, conf, image, encoded, flag_conf_read)
+                    && decode_image(ctx, encoded, conf) && validate_conf(ctx, conf);
+    diapazon_code = conf.diapazon_code;
+    fill_form(conf);
+    return ok;
+}
+
+bool PROGRAMMATOR_K40::check_form_filled() { return ::check_form_filled(form_texts()); }
+
+// --- Configuration image files -----------------------------------------------------------
+
+void PROGRAMMATOR_K40::post_after_blank(const QString &message)
+{
+    const Reporter r = reporter();
+    r.post(QString());
+    r.pause(50);
+    r.post(message);
+}
 
 void PROGRAMMATOR_K40::read_rs_conf_from_file()
 {
-    not_yet(*this, QStringLiteral("Считать из файла"));
+    lock_form();
+    post_after_blank(text("Чтение конфигурации из файла."));
+    diagnostic("load conf start\n");
+
+    const ModelContext ctx = model_context();
+    const auto fail = [this]() {
+        reporter().post(QString());
+        reporter().pause(50);
+        repaint();
+        reporter().post(text("Ошибка чтения конфигурации из файла."));
+        unlock_form();
+    };
+
+    const QString name = dialogs().open_file_name(
+        this, text("Загрузка файла конфигурации радиостанции Торвел-K40"),
+        QStringLiteral("./"), text(FILE_FILTER));
+    QFile file(name);
+    if (name.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return fail();
+    RS_EEPROM_IMAGE loaded{};
+    if (file.size() != RS_IMAGE_SIZE
+        || file.read(reinterpret_cast<char *>(loaded.bytes), RS_IMAGE_SIZE) != RS_IMAGE_SIZE)
+        return fail();
+    diagnostic("data conf read full\n");
+
+    RS_CONF conf{};
+    if (!decode_image(ctx, loaded, conf) || !validate_conf(ctx, conf))
+        return fail();
+    diapazon_code = conf.diapazon_code;
+    fill_form(conf);
+    image = loaded;
+    flag_conf_read = 1;
+    if (!form_round_trip()) {
+        flag_conf_read = 0;
+        return fail();
+    }
+    reporter().post(QString());
+    reporter().pause(50);
+    repaint();
+    reporter().post(text("Конфигурация успешно считана из файла."));
+    unlock_form();
+}
+
+bool PROGRAMMATOR_K40::encode_form(RS_EEPROM_IMAGE &out)
+{
+    RS_CONF conf{};
+    read_form(conf);
+    out = RS_EEPROM_IMAGE{};
+    return encode_image(model_context(), conf, image, out, flag_conf_read);
 }
 
 void PROGRAMMATOR_K40::write_rs_conf_to_file()
 {
-    not_yet(*this, QStringLiteral("Сохранить в файл"));
+    lock_form();
+    post_after_blank(text("Сохранение конфигурации в файл."));
+    const auto fail = [this]() {
+        reporter().post(QString());
+        reporter().pause(50);
+        repaint();
+        reporter().post(text("Ошибка: Сохранение конфигурации в файле."));
+        unlock_form();
+    };
+
+    if (!check_form_filled()) {
+        reporter().post(text("Ошибка: Поля редактирования не заполнены."));
+        repaint();
+        reporter().pause(1000);
+        unlock_form();
+        return;
+    }
+    const ModelContext ctx = model_context();
+    RS_EEPROM_IMAGE checked{};
+    RS_CONF conf{};
+    if (!encode_form(checked) || !decode_image(ctx, checked, conf) || !validate_conf(ctx, conf)) {
+        post_after_blank(text("Ошибка: Сохранение конфигурации в файле."));
+        unlock_form();
+        return;
+    }
+    diagnostic("save conf start");
+
+    const QString name = dialogs().save_file_name(
+        this, text("Сохранение конфигурации радиостанции Торвел-K40 в файл"),
+        QStringLiteral("./"), text(FILE_FILTER));
+    if (name.isEmpty())
+        return fail();
+    // Written beside the target and renamed over it only when complete: a failed save
+    // never destroys the file the technician chose. Unbuffered, because a buffered
+    // QSaveFile commits a short write as if it were whole.
+    QSaveFile file(name);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail();
+    RS_EEPROM_IMAGE encoded{};
+    if (!encode_form(encoded)
+        || file.write(reinterpret_cast<const char *>(encoded.bytes), RS_IMAGE_SIZE)
+               != RS_IMAGE_SIZE
+        || !file.commit())
+        return fail();
+    QFile::setPermissions(name, QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                    | QFileDevice::ReadGroup | QFileDevice::WriteGroup
+                                    | QFileDevice::ReadOther);
+    diagnostic("data conf write full\n");
+    reporter().post(QString());
+    reporter().pause(50);
+    repaint();
+    reporter().post(text("Конфигурация успешно сохранена в файле."));
+    unlock_form();
 }
+
+// --- Settings report ---------------------------------------------------------------------
 
 void PROGRAMMATOR_K40::prn_conf_from_form()
 {
-    not_yet(*this, QStringLiteral("Вывести на печать"));
+    lock_form();
+    diagnostic("prn conf start\n");
+    const QByteArray report = settings_report(form_texts());
+    // A report file that cannot be written is skipped; printing and showing still happen.
+    write_string_to_file(report.toStdString(), "./rs_info.html", 0664);
+    {
+        PRN prn(report, dialogs(), this);
+        dialogs().exec_dialog(prn);
+        unlock_form();
+    }
 }
+
+// --- The radio ---------------------------------------------------------------------------
 
 void PROGRAMMATOR_K40::send_program_to_rs()
 {
-    not_yet(*this, QStringLiteral("Программирование"));
+    lock_form();
+    reporter().post(text("Пожалуйта подождите: сохранение настроек в радиостанцию"));
+
+    PROGRAM_FORM form;
+    form.wc = static_cast<uint8_t>(text_to_int(ed_n_rab_kanala->text()));
+    form.flag_conf_read = flag_conf_read != 0;
+    form.form_filled = check_form_filled();
+    read_form(form.conf);
+
+    if (program_radio(model_context(), com_port_id, form)) {
+        log_strip->clear();
+        reporter().post(text("Запрограммировали - OK!"));
+    } else {
+        reporter().post(text("Ошибка программирования"));
+    }
+    log_strip->repaint();
+    unlock_form();
 }
 
 void PROGRAMMATOR_K40::load_conf_from_rs()
 {
-    not_yet(*this, QStringLiteral("Считать параметры"));
+    const ModelContext ctx = model_context();
+    if (!fetch_radio_image(ctx, com_port_id, image))
+        return;
+    diagnostic("data conf read full\n");
+    RS_CONF conf{};
+    if (!decode_image(ctx, image, conf))
+        return;
+    flag_conf_read = 1;
+    validate_conf(ctx, conf);
+    diapazon_code = conf.diapazon_code;
+    fill_form(conf);
+    reporter().post(form_round_trip() ? text("Параметры считаны.")
+                                      : text("Параметры считаны, но имеются ошибки в данных."));
 }

@@ -1,0 +1,193 @@
+#include <QtTest>
+
+#include "operations_fixture.h"
+#include "image_map.h"
+#include "param_editors.h"
+
+#include <QPrinter>
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+QString u(const char *s) { return QString::fromUtf8(s); }
+
+void write_file(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// Files larger than `bytes` cannot be written by this process while it lives.
+struct FileSizeLimit {
+    rlimit old{};
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit lim = old;
+        lim.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old); }
+};
+
+}  // namespace
+
+class TestFileOperations : public QObject {
+    Q_OBJECT
+private slots:
+    void save_then_load();
+    void load_refusals_data();
+    void load_refusals();
+    void save_before_anything_was_read();
+    void failed_save_keeps_the_old_file();
+    void report_file_and_window();
+    void report_printed_to_pdf();
+};
+
+void TestFileOperations::save_then_load()
+{
+    WindowFixture f;
+    f.w().run_operation(2004);
+    f.w().ed_ctcss_prm->setText(QStringLiteral("67.0"));  // quantises to 66.9
+    f.w().cell_item(2, 0)->setText(QStringLiteral("151000"));
+    const QString path = f.dir.filePath(QStringLiteral("saved.eep"));
+    f.dialogs.file_names << path;
+    f.w().run_operation(2001);
+    QCOMPARE(f.last_message(), u("Конфигурация успешно сохранена в файле."));
+    const QByteArray saved = read_file(path);
+    QCOMPARE(saved.size(), RS_IMAGE_SIZE);
+    QCOMPARE(f.dialogs.calls.last().caption,
+             u("Сохранение конфигурации радиостанции Торвел-K40 в файл"));
+    QCOMPARE(f.dialogs.calls.last().filter, u("Файл конфигурации (*.eep)"));
+    QCOMPARE(f.dialogs.calls.last().dir, QStringLiteral("./"));
+
+    // The bytes the form does not control are those of the image read.
+    for (int a = 0; a < RS_IMAGE_SIZE; ++a)
+        if (image_kept_mask(a) == 0xFF)
+            QCOMPARE(saved[a], sample_image()[a]);
+
+    f.w().clear_form();
+    f.dialogs.file_names << path;
+    f.w().run_operation(2000);
+    QCOMPARE(f.last_message(), u("Конфигурация успешно считана из файла."));
+    QCOMPARE(f.dialogs.calls.last().caption,
+             u("Загрузка файла конфигурации радиостанции Торвел-K40"));
+    QCOMPARE(f.w().ed_ctcss_prm->text(), QStringLiteral("66.9"));
+    QCOMPARE(f.cell(2, 0), QStringLiteral(" 151.000"));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(f.w().image.bytes), RS_IMAGE_SIZE),
+             saved);
+}
+
+void TestFileOperations::load_refusals_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("first_message");
+    const QByteArray good = sample_image();
+    QByteArray unknown_band = good;
+    unknown_band[29] = 7;
+    QTest::newRow("152 bytes") << good.left(152) << QString();
+    QTest::newRow("154 bytes") << good + QByteArray(1, '\0') << QString();
+    QTest::newRow("unknown band code") << unknown_band
+                                       << u("Данный тип радиостанций не поддерживается");
+    QTest::newRow("cancelled") << QByteArray() << QString();
+}
+
+void TestFileOperations::load_refusals()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, first_message);
+    WindowFixture f;
+    f.w().run_operation(2004);
+    const QString title = f.w().windowTitle();
+    const QString before = f.cell(0, 0);
+    if (!content.isEmpty()) {
+        const QString path = f.dir.filePath(QStringLiteral("in.eep"));
+        write_file(path, content);
+        f.dialogs.file_names << path;
+    }
+    f.w().run_operation(2000);
+    const QStringList m = f.messages();
+    QCOMPARE(m.last(), u("Ошибка чтения конфигурации из файла."));
+    if (!first_message.isEmpty())
+        QCOMPARE(m[m.size() - 2], first_message);
+    QCOMPARE(f.cell(0, 0), before);
+    QCOMPARE(f.w().windowTitle(), title);
+    QVERIFY(f.w().flag_conf_read);
+}
+
+void TestFileOperations::save_before_anything_was_read()
+{
+    WindowFixture f;
+    // A complete form typed by hand, with no image behind it.
+    RS_CONF conf{};
+    for (int i = 0; i < RS_CHANNELS; ++i)
+        conf.f_prm[i] = conf.f_prd[i] = 150000;
+    conf.ctcss_prd = conf.ctcss_prm = 88.5;
+    conf.vt_prd = conf.vt_prm = 1450;
+    conf.ur_gromk = 20;
+    conf.microphone = 24;
+    conf.n_rab_kanala = 1;
+    f.w().fill_form(conf);
+    f.dialogs.file_names << f.dir.filePath(QStringLiteral("never.eep"));
+    f.w().run_operation(2001);
+    const QStringList m = f.messages();
+    QCOMPARE(m.last(), u("Ошибка: Сохранение конфигурации в файле."));
+    QVERIFY(m.contains(u("Данный тип радиостанций не поддерживается")));
+    QVERIFY(!QFile::exists(f.dir.filePath(QStringLiteral("never.eep"))));
+}
+
+void TestFileOperations::failed_save_keeps_the_old_file()
+{
+    WindowFixture f;
+    f.w().run_operation(2004);
+    f.w().ed_ur_gromk->setText(QStringLiteral("25"));
+    const QString path = f.dir.filePath(QStringLiteral("only-copy.eep"));
+    const QByteArray old = sample_image();
+    write_file(path, old);
+    f.dialogs.file_names << path;
+    {
+        FileSizeLimit limit(100);  // the new image cannot be written whole
+        f.w().run_operation(2001);
+    }
+    QCOMPARE(f.last_message(), u("Ошибка: Сохранение конфигурации в файле."));
+    QCOMPARE(read_file(path), old);
+    QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden).filter(
+                 QStringLiteral("only-copy")).size(), 1);
+}
+
+void TestFileOperations::report_file_and_window()
+{
+    WindowFixture f;
+    f.w().run_operation(2004);
+    f.dialogs.print_answers << false;
+    f.w().run_operation(2002);
+    const QByteArray report = read_file(f.dir.filePath(QStringLiteral("rs_info.html")));
+    QVERIFY(report.startsWith("  <html>"));
+    QStringDecoder from_cp1251("windows-1251");
+    QVERIFY(QString(from_cp1251.decode(report)).contains(u("Номер рабочего канала")));
+    QCOMPARE(f.dialogs.calls.size(), 2);
+    QCOMPARE(f.dialogs.calls[0].kind, QStringLiteral("print"));
+    QCOMPARE(f.dialogs.calls[1].kind, QStringLiteral("exec"));
+    QCOMPARE(f.dialogs.calls[1].caption, u("Печать настроек радиостанции Торвел-K40"));
+    QVERIFY(!f.w().form_lock().held_by_current_thread());
+}
+
+void TestFileOperations::report_printed_to_pdf()
+{
+    WindowFixture f;
+    f.w().run_operation(2004);
+    const QString pdf = f.dir.filePath(QStringLiteral("report.pdf"));
+    f.dialogs.print_answers << true;
+    f.dialogs.on_print_accepted = [&](QPrinter &printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+    };
+    f.w().run_operation(2002);
+    QVERIFY(read_file(pdf).startsWith("%PDF"));
+}
+
+QTEST_MAIN(TestFileOperations)
+#include "tst_file_operations.moc"
