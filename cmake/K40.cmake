@@ -14,3 +14,16 @@ endfunction()
 
 file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/xdg-runtime)
 file(CHMOD ${PROJECT_BINARY_DIR}/xdg-runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+
+# Adds every folder below the current one that has a CMakeLists.txt (one group each), so a
+# new group of tests, benchmarks or tools needs no edit here.
+function(k40_add_groups)
+  file(GLOB groups LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+    ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT groups)
+  foreach(g IN LISTS groups)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${g}/CMakeLists.txt)
+      add_subdirectory(${g})
+    endif()
+  endforeach()
+endfunction()
