@@ -61,7 +61,7 @@ int main(int argc, char *argv[])
         QStringLiteral("1"));
     const QCommandLineOption fault({QStringLiteral("f"), QStringLiteral("fault")},
         QStringLiteral("Inject a fault, NAME[/KINDS][=WHEN]; repeatable. See README."),
-        QStringLiteral("SPEC"));
+        QStringLiteral("FAULT"));
     const QCommandLineOption vanish(QStringLiteral("vanish-at"),
         QStringLiteral("The device disappears on the N-th request (1-based)."),
         QStringLiteral("N"));
@@ -96,9 +96,9 @@ int main(int argc, char *argv[])
     if (!parse_int(parser.value(seed), seed_value))
         return usage_error(QStringLiteral("bad --seed"));
     config.faults.seed = static_cast<uint32_t>(seed_value);
-    for (const QString &spec : parser.values(fault)) {
+    for (const QString &rule : parser.values(fault)) {
         QString error;
-        if (!parse_fault(spec, config.faults, &error))
+        if (!parse_fault(rule, config.faults, &error))
             return usage_error(error);
     }
     if (parser.isSet(vanish)) {

@@ -37,7 +37,7 @@ class SimRadioTest : public QObject {
 private slots:
     void fault_options_data()
     {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<int>("first");
         QTest::addColumn<int>("count");
@@ -60,15 +60,15 @@ private slots:
     }
     void fault_options()
     {
-        QFETCH(QString, spec);
+        QFETCH(QString, text);
         QFETCH(bool, ok);
         SimFaults faults;
         QString error;
-        QCOMPARE(parse_fault(spec, faults, &error), ok);
+        QCOMPARE(parse_fault(text, faults, &error), ok);
         QCOMPARE(error.isEmpty(), ok);
         if (!ok)
             return;
-        const QString name = spec.section(QLatin1Char('='), 0, 0).section(QLatin1Char('/'), 0, 0);
+        const QString name = text.section(QLatin1Char('='), 0, 0).section(QLatin1Char('/'), 0, 0);
         const FaultRule &rule = name == "silent" ? faults.silent
             : name == "garbage"                  ? faults.garbage
             : name == "dump-differs"             ? faults.dump_differs
