@@ -54,7 +54,7 @@ RunPlan plan_run(std::mt19937 &rng, int run)
         p.once_missed_commit = true;
         return p;
     }
-    std::uniform_real_distribution<double> rate(0.0, 0.12);
+    std::uniform_real_distribution<double> rate(0.0, 0.08);
     const auto maybe = [&](double spread) {
         return (rng() % 2) ? rate(rng) * spread : 0.0;
     };
@@ -122,7 +122,7 @@ private slots:
 
 void TestFaultInjection::seeded_runs()
 {
-    const int runs = env_int("K40_FAULT_RUNS", 24);
+    const int runs = env_int("K40_FAULT_RUNS", 22);
     const uint32_t base_seed = uint32_t(env_int("K40_FAULT_SEED", 4040));
     const bool verbose = qEnvironmentVariableIsSet("K40_FAULT_VERBOSE");
     std::mt19937 rng(base_seed);
