@@ -189,7 +189,7 @@ void TestFaultInjection::seeded_runs()
           runs, ok_runs, failed_runs, vanished, unread, total.nsecsElapsed() / 1e9);
     // Without enough successes the invariant would hold vacuously.
     QVERIFY2(ok_runs >= qMin(3, runs), "too few runs programmed the radio");
-    QVERIFY2(failed_runs > 0, "no run failed: the faults did not bite");
+    QVERIFY2(failed_runs > 0 || runs < 10, "no run failed: the faults did not bite");
 }
 
 int main(int argc, char *argv[])
