@@ -188,7 +188,7 @@ void TestFaultInjection::seeded_runs()
     qInfo("fault injection: %d runs, %d OK, %d failed (%d vanished, %d never read), %.1f s",
           runs, ok_runs, failed_runs, vanished, unread, total.nsecsElapsed() / 1e9);
     // Without enough successes the invariant would hold vacuously.
-    QVERIFY2(ok_runs >= qMin(3, runs), "too few runs programmed the radio");
+    QVERIFY2(ok_runs >= qMin(3, runs / 4), "too few runs programmed the radio");
     QVERIFY2(failed_runs > 0 || runs < 10, "no run failed: the faults did not bite");
 }
 
