@@ -19,6 +19,7 @@
 #include "editor_numbers.h"
 #include "form_help.h"
 #include "freq_edit.h"
+#include "frequency.h"
 #include "line_edit_int.h"
 #include "messages.h"
 #include "param_editors.h"
@@ -167,7 +168,7 @@ void PROGRAMMATOR_K40::build_table()
                             QAbstractItemView::DoubleClicked |
                             QAbstractItemView::SelectedClicked);
     flag_zapret = 0;
-    current_delegate_ = new ComboBoxDelegate(this, station.band_count, station.bands,
+    current_delegate_ = new ComboBoxDelegate(this, station_band_count(station), station.bands,
                                              diapazon_code, flag_zapret);
     kanals->setItemDelegate(current_delegate_);
     set_header_labels();
@@ -381,10 +382,10 @@ void PROGRAMMATOR_K40::replace_delegate()
 {
     retired_delegate_ = current_delegate_;
     if (flag_f_prd_ravno_f_prm)
-        current_delegate_ = new ComboBoxDelegate_ravno(this, station.band_count, station.bands,
+        current_delegate_ = new ComboBoxDelegate_ravno(this, station_band_count(station), station.bands,
                                                        diapazon_code, flag_zapret);
     else
-        current_delegate_ = new ComboBoxDelegate(this, station.band_count, station.bands,
+        current_delegate_ = new ComboBoxDelegate(this, station_band_count(station), station.bands,
                                                  diapazon_code, flag_zapret);
     kanals->setItemDelegate(nullptr);
     kanals->setItemDelegate(current_delegate_);
