@@ -381,12 +381,13 @@ void PROGRAMMATOR_K40::put_items_in(int columns)
 void PROGRAMMATOR_K40::replace_delegate()
 {
     retired_delegate_ = current_delegate_;
+    const int32_t bands = station_band_count(station);
     if (flag_f_prd_ravno_f_prm)
-        current_delegate_ = new ComboBoxDelegate_ravno(this, station_band_count(station), station.bands,
+        current_delegate_ = new ComboBoxDelegate_ravno(this, bands, station.bands,
                                                        diapazon_code, flag_zapret);
     else
-        current_delegate_ = new ComboBoxDelegate(this, station_band_count(station), station.bands,
-                                                 diapazon_code, flag_zapret);
+        current_delegate_ = new ComboBoxDelegate(this, bands, station.bands, diapazon_code,
+                                                 flag_zapret);
     kanals->setItemDelegate(nullptr);
     kanals->setItemDelegate(current_delegate_);
     delete retired_delegate_;
