@@ -108,6 +108,8 @@ int serial_write(QSerialPort *port, const uint8_t *data, int length)
     std::fputs("\nWrite To COM  - ERROR\n\n", stdout);
     std::fflush(stdout);
     const QSerialPort::SerialPortError e = port->error();
+    // What did not leave in time is dropped: it would go out ahead of the next frame.
+    port->clear(QSerialPort::Output);
     if (e == QSerialPort::ResourceError || e == QSerialPort::WriteError
         || e == QSerialPort::ReadError)
         return SERIAL_LOST;

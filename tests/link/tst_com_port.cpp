@@ -188,6 +188,23 @@ private slots:
         com_close(port);
     }
 
+    // A write the far end does not take within the limit fails; what it left unsent must
+    // never reach the radio ahead of the next frame.
+    void failed_write_leaves_nothing_behind()
+    {
+        RawPty pty;
+        const int port = com_open(pty.name(), 9600);
+        QVERIFY(port >= 0);
+        const std::vector<uint8_t> flood(512 * 1024, 'x');
+        QCOMPARE(com_write(port, flood.data(), static_cast<int>(flood.size())), -1);
+        while (!pty.receive(1 << 20, 200).isEmpty()) {
+        }
+        const uint8_t frame[] = {'$', 'P', 'S', 'S', 0x0D};
+        QCOMPARE(com_write(port, frame, 5), 5);
+        QCOMPARE(pty.receive(1 << 20, 300), QByteArray("$PSS\r"));
+        com_close(port);
+    }
+
     void other_request_codes_do_nothing_data()
     {
         QTest::addColumn<int>("op");
