@@ -196,7 +196,8 @@ void PROGRAMMATOR_K40::write_rs_conf_to_file()
         return fail();
     // Written beside the target and renamed over it only when complete: a failed save
     // never destroys the file the technician chose. Unbuffered, because a buffered
-    // QSaveFile commits a short write as if it were whole.
+    // QSaveFile commits a short write as if it were whole. A replaced file keeps its
+    // permissions; a new one gets the usual ones under the umask.
     QSaveFile file(name);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail();
@@ -206,9 +207,6 @@ void PROGRAMMATOR_K40::write_rs_conf_to_file()
                != RS_IMAGE_SIZE
         || !file.commit())
         return fail();
-    QFile::setPermissions(name, QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                    | QFileDevice::ReadGroup | QFileDevice::WriteGroup
-                                    | QFileDevice::ReadOther);
     diagnostic("data conf write full\n");
     reporter().post(QString());
     reporter().pause(50);

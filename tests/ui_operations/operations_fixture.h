@@ -55,15 +55,19 @@ inline QStringList strip_messages(const PROGRAMMATOR_K40 &w)
 
 struct WindowFixture {
     QTemporaryDir dir;
-    TestSleeper sleeper;
+    // The radio's own waits (up to the 300 ms before the restoring mode command) stay real,
+    // the message pauses and the long scrambler wait are cut.
+    TestSleeper sleeper{400};
     ScriptedDialogs dialogs;
     std::unique_ptr<SimulatedRadio> radio;
     STATION_CONFIG station;
     std::unique_ptr<PROGRAMMATOR_K40> window;
     QString old_cwd = QDir::currentPath();
 
+    // The read's first state reply must arrive within 2.5 byte times of nothing: at 19200
+    // bit/s that leaves the simulated radio's thread about 5 ms to be scheduled.
     explicit WindowFixture(const QByteArray &image = sample_image(), int sost = 0,
-                           const SimFaults &faults = SimFaults(), int baud = 57600)
+                           const SimFaults &faults = SimFaults(), int baud = 19200)
     {
         set_default_sleeper(&sleeper);
         QDir::setCurrent(dir.path());

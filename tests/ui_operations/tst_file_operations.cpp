@@ -54,11 +54,17 @@ void TestFileOperations::save_then_load()
     f.w().ed_ctcss_prm->setText(QStringLiteral("67.0"));  // quantises to 66.9
     f.w().cell_item(2, 0)->setText(QStringLiteral("151000"));
     const QString path = f.dir.filePath(QStringLiteral("saved.eep"));
+    // An existing private file stays private when it is replaced.
+    write_file(path, QByteArray("old"));
+    const QFileDevice::Permissions owner_only = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    QFile::setPermissions(path, owner_only);
     f.dialogs.file_names << path;
     f.w().run_operation(2001);
     QCOMPARE(f.last_message(), u("Конфигурация успешно сохранена в файле."));
     const QByteArray saved = read_file(path);
     QCOMPARE(saved.size(), RS_IMAGE_SIZE);
+    QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+             owner_only);
     QCOMPARE(f.dialogs.calls.last().caption,
              u("Сохранение конфигурации радиостанции Торвел-K40 в файл"));
     QCOMPARE(f.dialogs.calls.last().filter, u("Файл конфигурации (*.eep)"));
