@@ -104,6 +104,7 @@ void PROGRAMMATOR_K40::post_after_blank(const QString &message)
     const Reporter r = reporter();
     r.post(QString());
     r.pause(50);
+    repaint();
     r.post(message);
 }
 
@@ -115,10 +116,7 @@ void PROGRAMMATOR_K40::read_rs_conf_from_file()
 
     const ModelContext ctx = model_context();
     const auto fail = [this]() {
-        reporter().post(QString());
-        reporter().pause(50);
-        repaint();
-        reporter().post(text("Ошибка чтения конфигурации из файла."));
+        post_after_blank(text("Ошибка чтения конфигурации из файла."));
         unlock_form();
     };
 
@@ -145,10 +143,7 @@ void PROGRAMMATOR_K40::read_rs_conf_from_file()
         flag_conf_read = 0;
         return fail();
     }
-    reporter().post(QString());
-    reporter().pause(50);
-    repaint();
-    reporter().post(text("Конфигурация успешно считана из файла."));
+    post_after_blank(text("Конфигурация успешно считана из файла."));
     unlock_form();
 }
 
@@ -165,10 +160,7 @@ void PROGRAMMATOR_K40::write_rs_conf_to_file()
     lock_form();
     post_after_blank(text("Сохранение конфигурации в файл."));
     const auto fail = [this]() {
-        reporter().post(QString());
-        reporter().pause(50);
-        repaint();
-        reporter().post(text("Ошибка: Сохранение конфигурации в файле."));
+        post_after_blank(text("Ошибка: Сохранение конфигурации в файле."));
         unlock_form();
     };
 
@@ -182,11 +174,8 @@ void PROGRAMMATOR_K40::write_rs_conf_to_file()
     const ModelContext ctx = model_context();
     RS_EEPROM_IMAGE checked{};
     RS_CONF conf{};
-    if (!encode_form(checked) || !decode_image(ctx, checked, conf) || !validate_conf(ctx, conf)) {
-        post_after_blank(text("Ошибка: Сохранение конфигурации в файле."));
-        unlock_form();
-        return;
-    }
+    if (!encode_form(checked) || !decode_image(ctx, checked, conf) || !validate_conf(ctx, conf))
+        return fail();
     diagnostic("save conf start");
 
     const QString name = dialogs().save_file_name(
@@ -208,10 +197,7 @@ void PROGRAMMATOR_K40::write_rs_conf_to_file()
         || !file.commit())
         return fail();
     diagnostic("data conf write full\n");
-    reporter().post(QString());
-    reporter().pause(50);
-    repaint();
-    reporter().post(text("Конфигурация успешно сохранена в файле."));
+    post_after_blank(text("Конфигурация успешно сохранена в файле."));
     unlock_form();
 }
 
