@@ -159,10 +159,45 @@ int32_t LineEditFreq::step_of_row(int row) const
     return std::max<int32_t>(band_rows_[row].shag_setki, 1);
 }
 
-int32_t LineEditFreq::first_start_on_grid() const
+int64_t LineEditFreq::floor_to_row_grid(int64_t v, int row) const
 {
-    const int32_t s = step_of_row(0);
-    return band_rows_[0].freq_start / s * s;
+    const int64_t s = step_of_row(row);
+    return v / s * s;
+}
+
+bool LineEditFreq::lies_on_its_grid(int64_t v) const
+{
+    if (v < INT32_MIN || v > INT32_MAX)
+        return false;
+    const int r = band_row_of(static_cast<int32_t>(v));
+    return r >= 0 && v % step_of_row(r) == 0;
+}
+
+// A row may start off its own grid: its first grid point inside the row, or the start itself
+// when the row is narrower than one step.
+int32_t LineEditFreq::first_on_grid(int row) const
+{
+    const STATION_BAND &b = band_rows_[row];
+    const int64_t s = step_of_row(row);
+    const int64_t up = (int64_t{b.freq_start} + s - 1) / s * s;
+    return up <= b.freq_end ? static_cast<int32_t>(up) : b.freq_start;
+}
+
+// Rounds down onto the grid of the row the value lies in. Touching rows may have different
+// steps, so one band-wide step would move a valid value (160010 at 10 kHz) off its row's grid.
+int32_t LineEditFreq::snap_into_band(int64_t v) const
+{
+    const int r = (v < INT32_MIN || v > INT32_MAX) ? -1 : band_row_of(static_cast<int32_t>(v));
+    if (r >= 0 && lies_on_its_grid(floor_to_row_grid(v, r)))
+        return static_cast<int32_t>(floor_to_row_grid(v, r));
+    // Above a row's end or below an off-grid start: the grid point below, in whichever row
+    // takes it.
+    for (int i = 0; i < band_rows_.size(); ++i) {
+        const int64_t c = floor_to_row_grid(v, i);
+        if (c >= band_rows_[i].freq_start && c <= band_rows_[i].freq_end && lies_on_its_grid(c))
+            return static_cast<int32_t>(c);
+    }
+    return first_on_grid(r >= 0 ? r : 0);
 }
 
 void LineEditFreq::show_value(int64_t v)
@@ -172,17 +207,14 @@ void LineEditFreq::show_value(int64_t v)
 
 void LineEditFreq::normalize_frequency()
 {
-    int32_t v = text_leading_digits(freq_text_strip(text()));
+    const int32_t typed = text_leading_digits(freq_text_strip(text()));
     if (band_code_ > 99 || band_rows_.isEmpty()) {
         show_formatted(QString());
         return;
     }
-    const int32_t s = step_of_row(0);
-    v = v / s * s;
-    if (band_row_of(v) < 0)
-        v = first_start_on_grid();
-    else if (flag_zapret_ == 1 && !is_allowed_frequency(0x80, v))
-        v = first_start_on_grid();
+    int32_t v = snap_into_band(typed);
+    if (flag_zapret_ == 1 && !is_allowed_frequency(0x80, v))
+        v = first_on_grid(0);
     show_value(v);
 }
 
@@ -218,6 +250,7 @@ void LineEditFreq::keyPressEvent(QKeyEvent *event)
         return;
 
     int64_t v = text_leading_digits(freq_text_strip(text()));
+    const int64_t from = v;
     const int r = band_row_of(static_cast<int32_t>(v));
     if (r < 0) {
         show_value(band_rows_[0].freq_start);
@@ -234,6 +267,11 @@ void LineEditFreq::keyPressEvent(QKeyEvent *event)
         const int nr = band_row_of(static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX)));
         if (nr < 0 || nr == r + 1)
             v = (r == n - 1) ? row.freq_end : band_rows_[r + 1].freq_start;
+        // On an edge shared with the next row its start is where we already are: take the
+        // next point of that row's grid instead of standing still.
+        if (v <= from && r < n - 1 && band_rows_[r + 1].freq_start <= from)
+            v = std::min<int64_t>(floor_to_row_grid(from, r + 1) + step_of_row(r + 1),
+                                  band_rows_[r + 1].freq_end);
         show_value(v);
     } else if (key == Qt::Key_Minus || t == QLatin1String("-") || key == Qt::Key_Up ||
                key == Qt::Key_PageUp) {
@@ -241,6 +279,9 @@ void LineEditFreq::keyPressEvent(QKeyEvent *event)
         const int nr = band_row_of(static_cast<int32_t>(std::max<int64_t>(v, INT32_MIN)));
         if (nr < 0 || nr == r - 1)
             v = (r > 0) ? band_rows_[r - 1].freq_end : band_rows_[0].freq_start;
+        if (v >= from && r > 0 && band_rows_[r - 1].freq_end >= from)
+            v = std::max<int64_t>((from - 1) / step_of_row(r - 1) * step_of_row(r - 1),
+                                  band_rows_[r - 1].freq_start);
         show_value(v);
     } else if (key == Qt::Key_Home) {
         if (v != row.freq_start)

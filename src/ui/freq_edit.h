@@ -68,7 +68,10 @@ protected:
 
 private:
     int32_t step_of_row(int row) const;
-    int32_t first_start_on_grid() const;
+    int64_t floor_to_row_grid(int64_t v, int row) const;
+    bool lies_on_its_grid(int64_t v) const;
+    int32_t first_on_grid(int row) const;
+    int32_t snap_into_band(int64_t v) const;
     void show_value(int64_t v);
 
     int32_t band_count_ = 0;

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "freq_edit.h"
+#include "key_script.h"
 #include "shipped_bands.h"
 #include "table_delegates.h"
 
@@ -37,6 +38,8 @@ private slots:
     void frequency_storing();
     void pick_commits_before_close();
     void typing_and_enter_commit_a_snapped_frequency();
+    void touching_rows_and_off_grid_starts_data();
+    void touching_rows_and_off_grid_starts();
 };
 
 void TestTableDelegates::combo_items()
@@ -230,6 +233,66 @@ void TestTableDelegates::typing_and_enter_commit_a_snapped_frequency()
     QTest::keyClicks(ed, "148700");  // forbidden while the delegate's zapret flag is on
     QTest::keyClick(ed, Qt::Key_Enter);
     QTRY_COMPARE(table.item(5, 0)->text(), QString(" 146.000"));
+}
+
+// Band 1 splits at 156000 into rows that touch and step differently; band 3 has a row that
+// starts off its grid and a gap before the next one.
+static const STATION_BAND k_split_bands[5] = {
+    {1, 146000, 156000, 0, 0, 0, 0, 25},
+    {1, 156000, 174000, 0, 0, 0, 0, 10},
+    {3, 33005, 40000, 0, 0, 0, 0, 10},
+    {3, 41000, 48500, 0, 0, 0, 0, 25},
+    {2, 400000, 401000, 0, 0, 0, 0, 25},
+};
+
+void TestTableDelegates::touching_rows_and_off_grid_starts_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("keys");    // typed into the open editor, Enter follows
+    QTest::addColumn<QString>("stored");  // the cell after the commit
+
+    QTest::newRow("plus leaves the shared edge") << 1 << "156000 +" << " 156.010";
+    QTest::newRow("plus twice from the edge") << 1 << "156000 + +" << " 156.020";
+    QTest::newRow("minus onto the edge") << 1 << "156010 -" << " 156.000";
+    QTest::newRow("minus below the edge") << 1 << "156000 -" << " 155.975";
+    QTest::newRow("plus below the edge") << 1 << "155975 +" << " 156.000";
+    QTest::newRow("second row keeps its own grid") << 1 << "160000 +" << " 160.010";
+    QTest::newRow("typed on the second row's grid") << 1 << "160010" << " 160.010";
+    QTest::newRow("typed off the second row's grid") << 1 << "160017" << " 160.010";
+    QTest::newRow("first row rounds to 25") << 1 << "150010" << " 150.000";
+    QTest::newRow("just above the edge") << 1 << "156004" << " 156.000";
+    QTest::newRow("above the band") << 1 << "174005" << " 146.000";
+    QTest::newRow("end of the split band") << 1 << "150000 End End" << " 174.000";
+    QTest::newRow("empty, start off its grid") << 3 << "" << "33.010";
+    QTest::newRow("out of band, start off its grid") << 3 << "1" << "33.010";
+    QTest::newRow("below the first grid point") << 3 << "33007" << "33.010";
+    QTest::newRow("the off-grid start steps up") << 3 << "33005 +" << "33.010";
+    QTest::newRow("a gap is out of band") << 3 << "40500" << "33.010";
+}
+
+// Through the table, as a technician edits: open the cell, type, press Enter.
+void TestTableDelegates::touching_rows_and_off_grid_starts()
+{
+    QFETCH(int, code);
+    QFETCH(QString, keys);
+    QFETCH(QString, stored);
+    QTableWidget table(9, 4);
+    ComboBoxDelegate d(&table, 5, k_split_bands, uint8_t(code), 0);
+    table.setItemDelegate(&d);
+    for (int r = 0; r < 9; ++r)
+        for (int c = 0; c < 4; ++c)
+            table.setItem(r, c, new QTableWidgetItem);
+    table.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&table));
+
+    table.setCurrentCell(3, 1);
+    table.editItem(table.item(3, 1));
+    QPointer<LineEditFreq> ed = table.viewport()->findChild<LineEditFreq *>();
+    QVERIFY(ed);
+    run_key_script(ed, keys);
+    QTest::keyClick(ed, Qt::Key_Return);
+    QTRY_VERIFY(!ed);
+    QCOMPARE(table.item(3, 1)->text(), stored);
 }
 
 QTEST_MAIN(TestTableDelegates)
