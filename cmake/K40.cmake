@@ -12,6 +12,21 @@ function(k40_add_test name)
     TIMEOUT 600)
 endfunction()
 
+# k40_add_locale_run(<test>...): runs each test again under a Russian locale (decimal comma),
+# where the C library's number formatting differs from the "." the program must write.
+function(k40_add_locale_run)
+  foreach(name IN LISTS ARGN)
+    get_test_property(${name} RUN_SERIAL serial)
+    add_test(NAME ${name}@ru_RU COMMAND ${name})
+    set_tests_properties(${name}@ru_RU PROPERTIES
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${PROJECT_BINARY_DIR}/xdg-runtime;LANG=ru_RU.UTF-8;LC_ALL=ru_RU.UTF-8"
+      TIMEOUT 600)
+    if(serial)
+      set_tests_properties(${name}@ru_RU PROPERTIES RUN_SERIAL TRUE)
+    endif()
+  endforeach()
+endfunction()
+
 file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/xdg-runtime)
 file(CHMOD ${PROJECT_BINARY_DIR}/xdg-runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 
@@ -31,6 +32,7 @@ public:
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");  // figures with "." on any desktop
     const int baud = argc > 1 ? std::atoi(argv[1]) : 9600;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
 

@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -105,6 +106,7 @@ struct Case {
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");  // figures with "." on any desktop
     const int baud = argc > 1 ? std::atoi(argv[1]) : 9600;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 2;
     const int commit_delay_ms = SimRadioConfig().commit_delay_ms;

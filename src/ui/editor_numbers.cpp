@@ -1,7 +1,6 @@
 #include "editor_numbers.h"
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace {
@@ -78,7 +77,7 @@ double text_to_double(const QString &text)
 
 QString format_trimmed(const char *format, double value)
 {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, format, value);
-    return QString::fromLatin1(buf).trimmed();
+    // QString::asprintf formats in the C locale; snprintf would follow the user's locale
+    // and write "88,5", which the readers take for 88.
+    return QString::asprintf(format, value).trimmed();
 }

@@ -15,5 +15,6 @@ int32_t text_to_int(const QString &text);
 // atof-like without exponents: leading blanks, optional sign, digits, "." and digits.
 double text_to_double(const QString &text);
 
-// printf-style formatting with the blanks at both ends removed ("%4.0f" of 350 -> "350").
+// printf-style formatting with the blanks at both ends removed ("%4.0f" of 350 -> "350"),
+// always with "." as the decimal point and no grouping, whatever the locale.
 QString format_trimmed(const char *format, double value);

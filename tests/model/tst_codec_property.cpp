@@ -252,5 +252,5 @@ void TestCodecProperty::sampleImages()
     QVERIFY(fx.sink.texts.isEmpty());
 }
 
-QTEST_APPLESS_MAIN(TestCodecProperty)
+QTEST_GUILESS_MAIN(TestCodecProperty)
 #include "tst_codec_property.moc"

@@ -61,5 +61,5 @@ void TestConfTexts::ph()
     QCOMPARE(ph_texts().size(), 6);
 }
 
-QTEST_APPLESS_MAIN(TestConfTexts)
+QTEST_GUILESS_MAIN(TestConfTexts)
 #include "tst_conf_texts.moc"

@@ -329,5 +329,5 @@ void TestFrequency::tuningVoltage()
     QCOMPARE(tuning_voltage(pts.data(), int(pts.size()), f), expected);
 }
 
-QTEST_APPLESS_MAIN(TestFrequency)
+QTEST_GUILESS_MAIN(TestFrequency)
 #include "tst_frequency.moc"

@@ -505,5 +505,5 @@ void TestImageCodec::encodeOverItself()
     QVERIFY(std::memcmp(&img, &out, sizeof img) == 0);
 }
 
-QTEST_APPLESS_MAIN(TestImageCodec)
+QTEST_GUILESS_MAIN(TestImageCodec)
 #include "tst_image_codec.moc"

@@ -324,5 +324,5 @@ void TestValidation::checkTunPoints()
         QVERIFY(fx.sink.texts.isEmpty() && fx.sleeper.pauses.isEmpty());
 }
 
-QTEST_APPLESS_MAIN(TestValidation)
+QTEST_GUILESS_MAIN(TestValidation)
 #include "tst_validation.moc"

@@ -1,6 +1,8 @@
 // Reading numbers out of editor texts: leading part only, no number is 0, no wrap-around.
 
 #include <QtTest>
+#include <clocale>
+#include <cstdio>
 
 #include "editor_numbers.h"
 
@@ -13,6 +15,7 @@ private slots:
     void decimals_data();
     void decimals();
     void trimmed_format();
+    void texts_ignore_a_decimal_comma_locale();
 };
 
 void TestEditorNumbers::integers_data()
@@ -66,6 +69,25 @@ void TestEditorNumbers::trimmed_format()
     QCOMPARE(format_trimmed("%4.0f", 350), QString("350"));
     QCOMPARE(format_trimmed("%4.1f", 67), QString("67.0"));
     QCOMPARE(format_trimmed("%6.0f", 1450), QString("1450"));
+}
+
+// A Russian desktop makes the C library write "88,5"; the form must still say "88.5" and
+// read it back as 88.5, or tones change silently between the radio and a file.
+void TestEditorNumbers::texts_ignore_a_decimal_comma_locale()
+{
+    const QByteArray saved = std::setlocale(LC_ALL, nullptr);
+    if (!std::setlocale(LC_ALL, "ru_RU.UTF-8"))
+        QFAIL("the ru_RU.UTF-8 locale is not installed (scripts/install-deps generates it)");
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 88.5);
+    const QString shown = format_trimmed("%4.1f", 88.5);
+    const double read = text_to_double(QStringLiteral("66.9"));
+    const QString big = format_trimmed("%6.0f", 1234567.0);
+    std::setlocale(LC_ALL, saved.constData());
+    QCOMPARE(QString::fromLatin1(probe), QString("88,5"));  // the locale really is active
+    QCOMPARE(shown, QString("88.5"));
+    QCOMPARE(read, 66.9);
+    QCOMPARE(big, QString("1234567"));
 }
 
 QTEST_MAIN(TestEditorNumbers)
