@@ -28,6 +28,19 @@ struct Entry {
 std::mutex table_mutex;
 COM_PORT ports[COM_PORT_COUNT];
 
+std::mutex factory_mutex;
+SerialDeviceFactory device_factory;
+
+std::unique_ptr<SerialDevice> create_device()
+{
+    SerialDeviceFactory factory;
+    {
+        std::lock_guard<std::mutex> lock(factory_mutex);
+        factory = device_factory;
+    }
+    return factory ? factory() : make_qt_serial_device();
+}
+
 class RequestQueue {
 public:
     bool append(const Entry &entry)
@@ -109,22 +122,27 @@ protected:
                 continue;
             execute(entry);
         }
-        for (int i = 0; i < COM_PORT_COUNT; ++i) {
-            serial_close(devices_[i]);
-            devices_[i] = nullptr;
-        }
+        for (int i = 0; i < COM_PORT_COUNT; ++i)
+            close_device(i);
         run_flag.store(1);  // acknowledgement
     }
 
 private:
-    QSerialPort *devices_[COM_PORT_COUNT] = {};
+    std::unique_ptr<SerialDevice> devices_[COM_PORT_COUNT];
 
-    void set_handle(int index, QSerialPort *device)
+    void set_handle(int index, std::unique_ptr<SerialDevice> device)
     {
-        devices_[index] = device;
+        devices_[index] = std::move(device);
         std::lock_guard<std::mutex> lock(table_mutex);
-        ports[index].handle = device;
+        ports[index].handle = devices_[index].get();
         ports[index].lost = 0;
+    }
+
+    void close_device(int index)
+    {
+        if (devices_[index])
+            devices_[index]->close();
+        set_handle(index, nullptr);
     }
 
     void mark_lost(int index)
@@ -134,7 +152,7 @@ private:
     }
 
     // The device of an open, present slot, or null.
-    QSerialPort *usable(int index, double *ms_per_byte)
+    SerialDevice *usable(int index, double *ms_per_byte)
     {
         if (index < 0 || index >= COM_PORT_COUNT || !devices_[index])
             return nullptr;
@@ -143,7 +161,7 @@ private:
             return nullptr;
         if (ms_per_byte)
             *ms_per_byte = ports[index].ms_per_byte;
-        return devices_[index];
+        return devices_[index].get();
     }
 
     void execute(const Entry &entry)
@@ -154,7 +172,7 @@ private:
             return;
         }
         double ms_per_byte = 0.0;
-        QSerialPort *dev = usable(r->port, &ms_per_byte);
+        SerialDevice *dev = usable(r->port, &ms_per_byte);
         int result = -1;
         bool has_result = true;
         switch (r->op) {
@@ -165,38 +183,38 @@ private:
                 int timeout = static_cast<int>(r->length * ms_per_byte);
                 if (r->op == COM_OP_READ_EXTRA)
                     timeout += r->extra_ms;
-                result = serial_read(dev, r->data.data(), r->length, timeout);
+                result = dev->read(r->data.data(), r->length, timeout);
             }
             break;
         case COM_OP_WRITE:
             if (dev) {
-                serial_purge_tx(dev);
+                dev->purge_tx();
                 const int length = r->length < static_cast<int>(r->data.size())
                     ? r->length : static_cast<int>(r->data.size());
-                result = serial_write(dev, r->data.data(), length);
+                result = dev->write(r->data.data(), length, COM_WRITE_WAIT_MS);
             }
             break;
         case COM_OP_PURGE_RX:
             has_result = false;
-            if (dev && !serial_purge_rx(dev))
+            if (dev && !dev->purge_rx())
                 mark_lost(r->port);
             break;
         case COM_OP_PURGE_TX:
             has_result = false;
             if (dev)
-                serial_purge_tx(dev);
+                dev->purge_tx();
             break;
         case COM_OP_SET_DTR:
         case COM_OP_SET_RTS:
             has_result = false;
             if (dev && r->op == COM_OP_SET_DTR)
-                serial_set_dtr(dev, r->level != 0);
+                dev->set_dtr(r->level != 0);
             else if (dev)
-                serial_set_rts(dev, r->level != 0);
+                dev->set_rts(r->level != 0);
             break;
         case COM_OP_BYTES_WAITING:
             if (dev)
-                result = serial_bytes_waiting(dev);
+                result = dev->bytes_waiting();
             break;
         default:
             has_result = false;
@@ -213,8 +231,7 @@ private:
     {
         if (index < 0 || index >= COM_PORT_COUNT)
             return -1;
-        serial_close(devices_[index]);
-        set_handle(index, nullptr);
+        close_device(index);
         if (what == Internal::Close)
             return 0;
         char name[COM_NAME_MAX + 1];
@@ -224,10 +241,13 @@ private:
             std::memcpy(name, ports[index].name, sizeof name);
             speed = ports[index].speed;
         }
-        QSerialPort *device = serial_open(name, speed);
-        if (!device)
+        std::unique_ptr<SerialDevice> device = create_device();
+        if (!device || !device->open(name, speed))
             return -1;
-        set_handle(index, device);
+        // Opening a tty raises both modem lines; the radio must see only the wake-up's edges.
+        device->set_dtr(false);
+        device->set_rts(false);
+        set_handle(index, std::move(device));
         return 0;
     }
 };
@@ -287,6 +307,12 @@ void release_slot(int index)
 }
 
 }  // namespace
+
+void com_set_device_factory(SerialDeviceFactory factory)
+{
+    std::lock_guard<std::mutex> lock(factory_mutex);
+    device_factory = std::move(factory);
+}
 
 int com_read_timeout_ms(int speed, int length)
 {

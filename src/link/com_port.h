@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-class QSerialPort;
+class SerialDevice;
 
 constexpr int COM_PORT_COUNT = 10;
 constexpr int COM_NAME_MAX = 256;
@@ -35,7 +35,7 @@ struct COM_PORT {
     int in_use;
     char name[COM_NAME_MAX + 1];
     int speed;
-    QSerialPort *handle;  // owned and touched by the worker only; null while not open
+    SerialDevice *handle;  // owned and touched by the worker only; null while not open
     double ms_per_byte;   // read allowance: 25000 / speed
     int lost;             // the device went away (far end closed, cable pulled)
 };

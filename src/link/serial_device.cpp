@@ -1,13 +1,17 @@
-#include "serial_device.h"
+#include "qt_serial_device.h"
 
 #include "deadline.h"
 
 #include <QSerialPort>
+#include <QThread>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
 #include <termios.h>
 #endif
 
@@ -28,49 +32,84 @@ bool wait_failed_for_good(QSerialPort *port)
     return e != QSerialPort::NoError && e != QSerialPort::TimeoutError;
 }
 
+constexpr int DRAIN_POLL_MS = 2;
+
 }  // namespace
 
-QSerialPort *serial_open(const char *name, int speed)
+std::unique_ptr<SerialDevice> make_qt_serial_device()
 {
+    return std::make_unique<QtSerialDevice>();
+}
+
+QtSerialDevice::QtSerialDevice() = default;
+
+QtSerialDevice::~QtSerialDevice() { close(); }
+
+bool QtSerialDevice::open(const char *name, int speed)
+{
+    close();
+    last_error_.clear();
     auto *port = new QSerialPort;
     port->setPortName(QString::fromLocal8Bit(name));
     if (!port->open(QIODevice::ReadWrite)) {
+        last_error_ = port->errorString();
         print_line("Не удалось открыть порт");
         delete port;
-        return nullptr;
+        return false;
     }
     const bool ok = port->setBaudRate(speed) && port->setDataBits(QSerialPort::Data8)
         && port->setParity(QSerialPort::NoParity) && port->setStopBits(QSerialPort::OneStop)
         && port->setFlowControl(QSerialPort::NoFlowControl);
     if (!ok) {
+        last_error_ = port->errorString();
         print_line("Не удалось установить DCB");
         port->close();
         delete port;
-        return nullptr;
+        return false;
     }
     port->clear(QSerialPort::Input);
     port->clearError();
-    return port;
+    port_ = port;
+    return true;
 }
 
-void serial_close(QSerialPort *port)
+void QtSerialDevice::close()
 {
-    if (!port)
+    if (!port_)
         return;
-    port->close();
-    delete port;
+#ifdef Q_OS_UNIX
+    // Closing a tty waits for its output to drain, on a wedged adapter for half a minute.
+    if (output_pending() > 0)
+        port_->clear(QSerialPort::Output);
+#endif
+    port_->close();
+    delete port_;
+    port_ = nullptr;
 }
 
-int serial_read(QSerialPort *port, uint8_t *buffer, int length, int timeout_ms)
+int QtSerialDevice::output_pending() const
+{
+#ifdef Q_OS_UNIX
+    int pending = 0;
+    if (port_ && ::ioctl(static_cast<int>(port_->handle()), TIOCOUTQ, &pending) == 0)
+        return pending;
+#endif
+    return 0;
+}
+
+int QtSerialDevice::read(uint8_t *buffer, int length, int timeout_ms)
 {
     if (length <= 0)
         return 0;
     std::memset(buffer, 0, static_cast<size_t>(length));
+    if (!port_)
+        return SERIAL_LOST;
     const DEADLINE deadline = deadline_in(timeout_ms);
     int count = 0;
     for (;;) {
-        if (port->bytesAvailable() > 0) {
-            const qint64 n = port->read(reinterpret_cast<char *>(buffer) + count, length - count);
+        if (port_->bytesAvailable() > 0) {
+            const qint64 n = port_->read(reinterpret_cast<char *>(buffer) + count,
+                                         length - count);
             if (n > 0)
                 count += static_cast<int>(n);
             if (count >= length)
@@ -79,74 +118,85 @@ int serial_read(QSerialPort *port, uint8_t *buffer, int length, int timeout_ms)
         const int wait = deadline_remaining_ms(deadline);
         if (wait <= 0)
             break;
-        port->clearError();
-        if (!port->waitForReadyRead(wait) && wait_failed_for_good(port))
+        port_->clearError();
+        if (!port_->waitForReadyRead(wait) && wait_failed_for_good(port_))
             return SERIAL_LOST;
     }
     return count;
 }
 
-int serial_write(QSerialPort *port, const uint8_t *data, int length)
+int QtSerialDevice::write(const uint8_t *data, int length, int timeout_ms)
 {
     if (length <= 0)
         return 0;
-    port->clearError();
-    const DEADLINE deadline = deadline_in(1000);
-    bool ok = port->write(reinterpret_cast<const char *>(data), length) == length;
-    while (ok && port->bytesToWrite() > 0) {
+    if (!port_)
+        return SERIAL_LOST;
+    port_->clearError();
+    const DEADLINE deadline = deadline_in(timeout_ms);
+    bool ok = port_->write(reinterpret_cast<const char *>(data), length) == length;
+    while (ok && port_->bytesToWrite() > 0) {
         const int wait = deadline_remaining_ms(deadline);
-        ok = wait > 0 && port->waitForBytesWritten(wait);
+        ok = wait > 0 && port_->waitForBytesWritten(wait);
     }
-#ifdef Q_OS_UNIX
     // The write is done when the bytes are on the line, as the radio's reply time counts
-    // from there; a pseudo-terminal returns at once.
-    if (ok)
-        ok = tcdrain(static_cast<int>(port->handle())) == 0;
-#endif
+    // from there. Polled rather than drained: a drain has no time limit.
+    while (ok && output_pending() > 0) {
+        const int wait = deadline_remaining_ms(deadline);
+        ok = wait > 0;
+        if (ok)
+            QThread::msleep(static_cast<unsigned long>(std::min(wait, DRAIN_POLL_MS)));
+    }
     if (ok)
         return length;
     std::fputs("\nWrite To COM  - ERROR\n\n", stdout);
     std::fflush(stdout);
-    const QSerialPort::SerialPortError e = port->error();
+    const QSerialPort::SerialPortError e = port_->error();
     // What did not leave in time is dropped: it would go out ahead of the next frame.
-    port->clear(QSerialPort::Output);
+    port_->clear(QSerialPort::Output);
     if (e == QSerialPort::ResourceError || e == QSerialPort::WriteError
         || e == QSerialPort::ReadError)
         return SERIAL_LOST;
     return -1;
 }
 
-bool serial_purge_rx(QSerialPort *port)
+bool QtSerialDevice::purge_rx()
 {
-    port->clearError();
-    port->clear(QSerialPort::Input);
-    return port->error() != QSerialPort::ResourceError;
+    if (!port_)
+        return false;
+    port_->clearError();
+    port_->clear(QSerialPort::Input);
+    return port_->error() != QSerialPort::ResourceError;
 }
 
-void serial_purge_tx(QSerialPort *port)
+void QtSerialDevice::purge_tx()
 {
     // Every write waits until its bytes have left, so nothing of ours is ever pending here.
     // Flushing the kernel's output queue is deliberately avoided: on a pseudo-terminal it
     // discards bytes the far end has not read yet.
-    (void)port;
 }
 
-void serial_set_dtr(QSerialPort *port, bool level)
+void QtSerialDevice::set_dtr(bool level)
 {
-    port->setDataTerminalReady(level);
-    port->clearError();
+    if (!port_)
+        return;
+    port_->setDataTerminalReady(level);
+    port_->clearError();
 }
 
-void serial_set_rts(QSerialPort *port, bool level)
+void QtSerialDevice::set_rts(bool level)
 {
-    port->setRequestToSend(level);
-    port->clearError();
+    if (!port_)
+        return;
+    port_->setRequestToSend(level);
+    port_->clearError();
 }
 
-int serial_bytes_waiting(QSerialPort *port)
+int QtSerialDevice::bytes_waiting()
 {
-    port->clearError();
-    if (!port->waitForReadyRead(0) && wait_failed_for_good(port))
+    if (!port_)
         return SERIAL_LOST;
-    return static_cast<int>(port->bytesAvailable());
+    port_->clearError();
+    if (!port_->waitForReadyRead(0) && wait_failed_for_good(port_))
+        return SERIAL_LOST;
+    return static_cast<int>(port_->bytesAvailable());
 }

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
+#include <termios.h>
 #include <unistd.h>
 
 class RawPty {
@@ -46,6 +47,8 @@ public:
         }
         return got;
     }
+    // The line settings the programmer set on its end.
+    bool settings(termios *out) const { return master_ >= 0 && tcgetattr(master_, out) == 0; }
     // The cable is pulled.
     void hang_up()
     {

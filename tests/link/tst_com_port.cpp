@@ -4,10 +4,21 @@
 #include "com_port.h"
 #include "deadline.h"
 #include "link_fixture.h"
+#include "qt_serial_device.h"
 #include "raw_pty.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
+
+namespace {
+
+// A wedged adapter: its driver never gets the bytes onto the line.
+class NeverDrainingDevice final : public QtSerialDevice {
+protected:
+    int output_pending() const override { return 1; }
+};
+
+}  // namespace
 
 class ComPortTest : public QObject {
     Q_OBJECT
@@ -203,6 +214,22 @@ private slots:
         QCOMPARE(com_write(port, frame, 5), 5);
         QCOMPARE(pty.receive(1 << 20, 300), QByteArray("$PSS\r"));
         com_close(port);
+    }
+
+    void write_that_never_drains_ends_at_its_limit()
+    {
+        RawPty pty;
+        NeverDrainingDevice device;
+        QVERIFY(device.open(pty.name(), 9600));
+        const uint8_t frame[] = {'$', 'P', 'S', 'S', 0x0D};
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(device.write(frame, 5, 300), -1);
+        QVERIFY2(t.elapsed() >= 290 && t.elapsed() < 1000,
+                 qPrintable(QString::number(t.elapsed())));
+        t.restart();
+        device.close();
+        QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed())));
     }
 
     void other_request_codes_do_nothing_data()
