@@ -7,6 +7,8 @@
 #include <QStringDecoder>
 #include <QTextBrowser>
 
+#include "text_fit.h"
+
 FORM_HELP::FORM_HELP(const QString &document_path)
     : QMainWindow(nullptr), document_path_(document_path)
 {
@@ -27,6 +29,7 @@ FORM_HELP::FORM_HELP(const QString &document_path)
     b_doc_->setObjectName(QStringLiteral("b_doc"));
     b_doc_->setGeometry(20, 5, 60, 24);
     b_doc_->setVisible(false);
+    fit_texts(this);
 
     QMetaObject::connectSlotsByName(this);
 }

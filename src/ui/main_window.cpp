@@ -25,6 +25,7 @@
 #include "param_editors.h"
 #include "startup_hook.h"
 #include "table_delegates.h"
+#include "text_fit.h"
 #include "tfm_message.h"
 #include "validation.h"
 
@@ -116,6 +117,7 @@ PROGRAMMATOR_K40::PROGRAMMATOR_K40(QWidget *parent, const STATION_CONFIG *statio
     op_queue = new OCHERED_PRG_K40(50, this);
 
     setGeometry(0, 0, 760, 465);
+    fit_texts(this);
     close_startup_splash();
 }
 
@@ -354,6 +356,7 @@ void PROGRAMMATOR_K40::set_header_labels()
         rows << QStringLiteral("Канал %1").arg(r);
     rows << QStringLiteral("Канал R");
     kanals->setVerticalHeaderLabels(rows);
+    fit_header_texts(kanals->horizontalHeader());
 }
 
 // Saves each cell's text, empties it and takes its item out of the table.

@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QStyleOptionGroupBox>
 #include <QTableWidget>
 #include <QtTest>
 #include <memory>
@@ -42,6 +43,48 @@ QStringList column_texts(QTableWidget *t, int column)
     for (int r = 0; r < t->rowCount(); ++r)
         texts << (t->item(r, column) ? t->item(r, column)->text() : QStringLiteral("<none>"));
     return texts;
+}
+
+// What a text needs at the widget's own font, beside what the widget has; empty when the
+// widget holds no text of its own.
+struct TextNeed {
+    QString text;
+    int need = 0;
+    int have = 0;
+};
+
+TextNeed text_need(QWidget *w)
+{
+    const QFontMetrics fm(w->font());
+    QStyle *style = w->style();
+    if (auto *box = qobject_cast<QGroupBox *>(w)) {
+        QStyleOptionGroupBox opt;
+        opt.initFrom(box);
+        opt.text = box->title();
+        opt.textAlignment = box->alignment();
+        opt.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+        const QRect label = style->subControlRect(QStyle::CC_GroupBox, &opt,
+                                                  QStyle::SC_GroupBoxLabel, box);
+        return {box->title(), label.right() + 1, box->width()};
+    }
+    if (auto *check = qobject_cast<QCheckBox *>(w)) {
+        QStyleOptionButton opt;
+        opt.initFrom(check);
+        const QRect text = style->subElementRect(QStyle::SE_CheckBoxContents, &opt, check);
+        return {check->text(), fm.horizontalAdvance(check->text()), text.width()};
+    }
+    if (auto *button = qobject_cast<QPushButton *>(w)) {
+        QStyleOptionButton opt;
+        opt.initFrom(button);
+        const QRect text = style->subElementRect(QStyle::SE_PushButtonContents, &opt, button);
+        return {button->text(), fm.horizontalAdvance(button->text()), text.width()};
+    }
+    if (auto *label = qobject_cast<QLabel *>(w)) {
+        const int margin = 2 * label->margin() + qMax(label->indent(), 0);
+        return {label->text(), margin + fm.horizontalAdvance(label->text()),
+                label->contentsRect().width()};
+    }
+    return {};
 }
 
 QString cell_text(int r, int c) { return QStringLiteral("r%1c%2").arg(r).arg(c); }
@@ -80,6 +123,8 @@ private slots:
     void strip_feeds_log_dialog();
     void help_action_shows_help_window();
     void splash_closed_once_at_end_of_construction();
+    void every_text_shows_whole_data();
+    void every_text_shows_whole();
 
 private:
     RecordingSleeper sleeper_;
@@ -559,7 +604,7 @@ void TestMainWindow::strip_feeds_log_dialog()
     w_->reporter().post(QStringLiteral("проверка"));
     QCOMPARE(w_->log_strip->edit()->text(), QStringLiteral("проверка"));
     QCOMPARE(w_->log_dialog->line_count(), before + 1);
-    QVERIFY(w_->log_dialog->browser()->toPlainText().endsWith(QStringLiteral("проверка")));
+    QVERIFY(w_->log_dialog->browser()->toPlainText().endsWith(QStringLiteral("проверка\n")));
 }
 
 void TestMainWindow::help_action_shows_help_window()
@@ -585,6 +630,69 @@ void TestMainWindow::splash_closed_once_at_end_of_construction()
     }
     set_startup_splash_closer(nullptr);
     QCOMPARE(calls, 1);
+}
+
+void TestMainWindow::every_text_shows_whole_data()
+{
+    QTest::addColumn<QString>("family");  // empty: the platform's default
+    QTest::addColumn<bool>("ravno");
+    for (const char *family : {"", "DejaVu Sans", "DejaVu Serif", "DejaVu Sans Mono"}) {
+        const QString name = *family ? QString::fromLatin1(family) : QStringLiteral("default");
+        QTest::newRow(qPrintable(name + QStringLiteral(", four columns")))
+            << QString::fromLatin1(family) << false;
+        QTest::newRow(qPrintable(name + QStringLiteral(", tx = rx")))
+            << QString::fromLatin1(family) << true;
+    }
+}
+
+// With the desktop's fonts at the window's fixed geometry, no label, title, check box,
+// button or column header may lose letters.
+void TestMainWindow::every_text_shows_whole()
+{
+    QFETCH(QString, family);
+    QFETCH(bool, ravno);
+    const QFont app_font = QApplication::font();
+    const auto restore = qScopeGuard([&] {
+        w_.reset();
+        QApplication::setFont(app_font);
+    });
+    if (!family.isEmpty()) {
+        w_.reset();
+        QApplication::setFont(QFont(family, 11));  // a desktop's usual size
+        w_ = std::make_unique<RecordingWindow>(&station_);
+        QCOMPARE(QFontInfo(w_->findChild<QWidget *>("gb_ur_gromk")->font()).family(), family);
+    }
+    w_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
+    w_->findChild<QCheckBox *>("cb_f_prd_ravno_f_prm")->setChecked(ravno);
+
+    QList<QWidget *> widgets = w_->findChildren<QWidget *>();
+    widgets << w_->log_dialog->findChildren<QWidget *>()
+            << w_->help_window->findChildren<QWidget *>();
+    int checked = 0;
+    for (QWidget *w : widgets) {
+        const TextNeed t = text_need(w);
+        if (t.text.isEmpty())
+            continue;
+        ++checked;
+        QVERIFY2(t.need <= t.have, qPrintable(QStringLiteral("%1 \"%2\" needs %3 px, has %4")
+                                                  .arg(w->objectName(), t.text)
+                                                  .arg(t.need)
+                                                  .arg(t.have)));
+    }
+    QVERIFY(checked >= 15);
+
+    QTableWidget *t = w_->findChild<QTableWidget *>("kanals");
+    QHeaderView *h = t->horizontalHeader();
+    const QFontMetrics fm(h->font());
+    const int margin = 2 * h->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, h);
+    for (int c = 0; c < t->columnCount(); ++c) {
+        const QStringList lines = t->horizontalHeaderItem(c)->text().split('\n');
+        for (const QString &line : lines)
+            QVERIFY2(fm.horizontalAdvance(line) + margin <= h->sectionSize(c),
+                     qPrintable(line));
+        QVERIFY(int(lines.size()) * fm.height() <= h->height());
+    }
 }
 
 QTEST_MAIN(TestMainWindow)
