@@ -29,5 +29,7 @@ void DBUG_FORM::append_line(const QString &text)
     cursor.movePosition(QTextCursor::End);
     if (!browser_->document()->isEmpty())
         cursor.insertBlock();
-    cursor.insertText(QString::number(line_count_) + QStringLiteral(" - ") + text);
+    // The entry's own line feed leaves an empty paragraph after it, as the log always looked.
+    cursor.insertText(QString::number(line_count_) + QStringLiteral(" - ") + text +
+                      QLatin1Char('\n'));
 }
