@@ -38,6 +38,7 @@ struct FileSizeLimit {
 class TestFileOperations : public QObject {
     Q_OBJECT
 private slots:
+    void read_then_save_keeps_every_byte();
     void save_then_load();
     void load_refusals_data();
     void load_refusals();
@@ -46,6 +47,20 @@ private slots:
     void report_file_and_window();
     void report_printed_to_pdf();
 };
+
+// Reading a radio and saving at once must give the radio's own bytes; run again under a
+// Russian locale, this catches tones that change on the way through the form's texts.
+void TestFileOperations::read_then_save_keeps_every_byte()
+{
+    WindowFixture f;
+    f.w().run_operation(2004);
+    QVERIFY2(f.w().ed_ctcss_prm->text().contains(QLatin1Char('.')), "a tone with a fraction");
+    const QString path = f.dir.filePath(QStringLiteral("as-read.eep"));
+    f.dialogs.file_names << path;
+    f.w().run_operation(2001);
+    QCOMPARE(f.last_message(), u("Конфигурация успешно сохранена в файле."));
+    QCOMPARE(read_file(path), f.radio->image());
+}
 
 void TestFileOperations::save_then_load()
 {
