@@ -138,10 +138,10 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "the sample image does not decode\n");
         return 1;
     }
-    target.bytes[60] = base.bytes[60];
+    target.bytes[ADDR_N_RAB_KANALA] = base.bytes[ADDR_N_RAB_KANALA];
     form.flag_conf_read = true;
     form.form_filled = true;
-    form.wc = target.bytes[60];  // no channel switch, so no long re-initialisation wait
+    form.wc = target.bytes[ADDR_N_RAB_KANALA];  // no channel switch, so no long re-initialisation wait
 
     // Radios that hold something else: every programmable address the form rewrites flipped
     // in a bit it controls (the others are kept from the radio, so they never differ), or

@@ -3,6 +3,7 @@
 #include "com_port.h"
 #include "frequency.h"
 #include "image_codec.h"
+#include "image_map.h"
 #include "radio_protocol.h"
 #include "validation.h"
 
@@ -38,8 +39,8 @@ void scrambler_keys(const RS_EEPROM_IMAGE &image, uint8_t *keys)
 {
     keys[0] = 255;
     for (int i = 1; i <= 8; ++i)
-        keys[i] = koder_from_byte(image.bytes[96 + i]);
-    keys[9] = koder_from_byte(image.bytes[96]);
+        keys[i] = koder_from_byte(image.bytes[addr_koder(i)]);
+    keys[9] = koder_from_byte(image.bytes[addr_koder(0)]);
 }
 
 // Shows an empty text, waits 50 ms and shows the message.
@@ -60,7 +61,7 @@ bool prepare_images(const ModelContext &ctx, int port, const PROGRAM_FORM &form,
         r.post(text(NO_CONTACT));
         return false;
     }
-    const uint8_t radio_band = old_image.bytes[29];
+    const uint8_t radio_band = old_image.bytes[ADDR_BAND_CODE];
     if (!band_known(ctx.config(), radio_band)) {
         post_after_blank(r, "Данный тип радиостанций не поддерживается");
         r.pause(2000);
@@ -232,7 +233,7 @@ bool program_radio(const ModelContext &ctx, int &com_port_id, const PROGRAM_FORM
     scrambler_keys(old_image, keys_old);
     scrambler_keys(new_image, keys_new);
     // The working channel is switched on the running radio below, never stored.
-    new_image.bytes[60] = old_image.bytes[60];
+    new_image.bytes[ADDR_N_RAB_KANALA] = old_image.bytes[ADDR_N_RAB_KANALA];
 
     constexpr int ROUNDS = 3;
     for (int round = 1; !images_equal(old_image, new_image); ++round) {

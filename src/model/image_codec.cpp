@@ -1,4 +1,5 @@
 #include "image_codec.h"
+#include "image_map.h"
 
 #include "frequency.h"
 #include "validation.h"
@@ -44,9 +45,9 @@ bool is_tuned_band(uint8_t band) { return band == 1 || band == 2; }
 
 }  // namespace
 
-uint8_t koder_from_byte(uint8_t b) { return (b & 0x80) ? (b & 0x7F) : 0; }
+uint8_t koder_from_byte(uint8_t b) { return (b & KODER_ON_BIT) ? (b & ~KODER_ON_BIT & 0xFF) : 0; }
 
-uint8_t koder_to_byte(uint8_t key) { return key ? static_cast<uint8_t>(key | 0x80) : 0x01; }
+uint8_t koder_to_byte(uint8_t key) { return key ? static_cast<uint8_t>(key | KODER_ON_BIT) : 0x01; }
 
 uint8_t ph_from_byte(uint8_t b)
 {

@@ -66,6 +66,7 @@ constexpr int ADDR_CTCSS_PRM = 81;
 constexpr int ADDR_UR_GROMK = 130;
 
 constexpr uint8_t ZAPRET_BIT = 0x80;
+constexpr uint8_t KODER_ON_BIT = 0x80;  // a scrambler key byte holds a key only with this bit
 constexpr uint8_t LEVEL_BITS = 0x1F;  // microphone and volume share the low five bits
 
 // Index of an image slot in the f_prm, f_prd and koder arrays of RS_CONF (ph uses the slot).

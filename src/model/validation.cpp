@@ -1,6 +1,7 @@
 #include "validation.h"
 
 #include "frequency.h"
+#include "image_map.h"
 
 #include <QString>
 
@@ -13,7 +14,7 @@ bool in_range(double v, double lo, double hi) { return v >= lo && v <= hi; }
 
 bool is_allowed_frequency(uint8_t flags, int32_t f)
 {
-    if (!(flags & 0x80))
+    if (!(flags & ZAPRET_BIT))
         return true;
     for (int32_t bad : FORBIDDEN_FREQUENCIES)
         if (f == bad)
@@ -70,7 +71,7 @@ bool check_conf_before_encode(const ModelContext &ctx, const RS_CONF &conf, uint
 
 bool validate_conf(const ModelContext &ctx, RS_CONF &conf)
 {
-    const uint8_t flags = conf.zapret ? 0x80 : 0;
+    const uint8_t flags = conf.zapret ? ZAPRET_BIT : 0;
     bool ok = true;
     for (int32_t &f : conf.f_prm) {
         if (!check_frequency(ctx, flags, f, conf.diapazon_code)) {

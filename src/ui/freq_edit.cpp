@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "editor_numbers.h"
+#include "image_map.h"
 #include "validation.h"
 
 QString freq_text_format(const QString &text)
@@ -213,7 +214,7 @@ void LineEditFreq::normalize_frequency()
         return;
     }
     int32_t v = snap_into_band(typed);
-    if (flag_zapret_ == 1 && !is_allowed_frequency(0x80, v))
+    if (flag_zapret_ == 1 && !is_allowed_frequency(ZAPRET_BIT, v))
         v = first_on_grid(0);
     show_value(v);
 }

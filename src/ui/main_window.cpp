@@ -20,6 +20,7 @@
 #include "form_help.h"
 #include "freq_edit.h"
 #include "frequency.h"
+#include "image_map.h"
 #include "line_edit_int.h"
 #include "messages.h"
 #include "param_editors.h"
@@ -478,7 +479,7 @@ void PROGRAMMATOR_K40::on_zapret_stateChanged(int state)
         }
         for (int32_t *f : {prd, prm})
             for (int r = 0; r < KANALS_ROWS; ++r)
-                if (!is_allowed_frequency(0x80, f[r]))
+                if (!is_allowed_frequency(ZAPRET_BIT, f[r]))
                     f[r] = 0;
         auto text_of = [](int32_t f) {
             return f == 0 ? QString() : freq_text_format(QString::number(f));

@@ -14,6 +14,7 @@
 #include "../link/link_fixture.h"
 #include "dbug_form.h"
 #include "image_codec.h"
+#include "image_map.h"
 #include "main_window.h"
 #include "scripted_dialogs.h"
 #include "station_loader.h"
@@ -111,7 +112,7 @@ struct WindowFixture {
         window->read_form(conf);
         if (!encode_image(window->model_context(), conf, base, out, true))
             return QByteArray();
-        out.bytes[60] = base.bytes[60];
+        out.bytes[ADDR_N_RAB_KANALA] = base.bytes[ADDR_N_RAB_KANALA];
         return QByteArray(reinterpret_cast<const char *>(out.bytes), RS_IMAGE_SIZE);
     }
 };
