@@ -1,5 +1,7 @@
 // Draws the window icon and the splash logo: a handheld radio sending waves.
-// Usage: draw_images <icon.png> <logo.png>
+// Usage: draw_images <icon.png> <logo.png> [icon-theme-dir]
+// With a third argument the icon is also drawn at the desktop's usual sizes as
+// <icon-theme-dir>/<N>x<N>.png.
 
 #include <QFont>
 #include <QGuiApplication>
@@ -116,9 +118,14 @@ QImage draw_logo(int w, int h)
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
-    if (argc != 3)
+    if (argc != 3 && argc != 4)
         return 2;
-    const bool ok = draw_icon(128).save(QString::fromLocal8Bit(argv[1]))
-                    && draw_logo(440, 310).save(QString::fromLocal8Bit(argv[2]));
+    bool ok = draw_icon(128).save(QString::fromLocal8Bit(argv[1]))
+              && draw_logo(440, 310).save(QString::fromLocal8Bit(argv[2]));
+    if (argc == 4) {
+        const QString dir = QString::fromLocal8Bit(argv[3]);
+        for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+            ok = ok && draw_icon(size).save(QStringLiteral("%1/%2x%2.png").arg(dir).arg(size));
+    }
     return ok ? 0 : 1;
 }
