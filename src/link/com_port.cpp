@@ -5,6 +5,7 @@
 
 #include <QThread>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -93,24 +94,32 @@ private:
     bool woken_ = false;
 };
 
-RequestQueue queue;
-std::timed_mutex submitter_lock;
-std::mutex done_mutex;
-std::condition_variable done_signal;
+// What one run of the service shares between its submitters and its worker. A worker
+// that stays stuck in a device after the service stopped keeps its own, so it never
+// touches what a later run uses.
+struct Service {
+    RequestQueue queue;
+    std::timed_mutex submitter_lock;
+    std::mutex done_mutex;
+    std::condition_variable done_signal;
+    bool retired = false;  // under table_mutex: the slot table is no longer this run's
 
-void mark_done(const std::shared_ptr<COM_REQUEST> &request, int result, bool has_result)
-{
+    void mark_done(const std::shared_ptr<COM_REQUEST> &request, int result, bool has_result)
     {
-        std::lock_guard<std::mutex> lock(done_mutex);
-        if (has_result)
-            request->result = result;
-        request->done.store(1, std::memory_order_release);
+        {
+            std::lock_guard<std::mutex> lock(done_mutex);
+            if (has_result)
+                request->result = result;
+            request->done.store(1, std::memory_order_release);
+        }
+        done_signal.notify_all();
     }
-    done_signal.notify_all();
-}
+};
 
 class ComWorker final : public QThread {
 public:
+    explicit ComWorker(std::shared_ptr<Service> service) : service_(std::move(service)) {}
+
     std::atomic<int> run_flag{1};
 
 protected:
@@ -118,7 +127,7 @@ protected:
     {
         while (run_flag.load()) {
             Entry entry;
-            if (!queue.take(entry, COM_POLL_MS))
+            if (!service_->queue.take(entry, COM_POLL_MS))
                 continue;
             execute(entry);
         }
@@ -128,12 +137,15 @@ protected:
     }
 
 private:
+    std::shared_ptr<Service> service_;
     std::unique_ptr<SerialDevice> devices_[COM_PORT_COUNT];
 
     void set_handle(int index, std::unique_ptr<SerialDevice> device)
     {
         devices_[index] = std::move(device);
         std::lock_guard<std::mutex> lock(table_mutex);
+        if (service_->retired)
+            return;
         ports[index].handle = devices_[index].get();
         ports[index].lost = 0;
     }
@@ -148,7 +160,8 @@ private:
     void mark_lost(int index)
     {
         std::lock_guard<std::mutex> lock(table_mutex);
-        ports[index].lost = 1;
+        if (!service_->retired)
+            ports[index].lost = 1;
     }
 
     // The device of an open, present slot, or null.
@@ -157,7 +170,7 @@ private:
         if (index < 0 || index >= COM_PORT_COUNT || !devices_[index])
             return nullptr;
         std::lock_guard<std::mutex> lock(table_mutex);
-        if (ports[index].lost)
+        if (service_->retired || ports[index].lost)
             return nullptr;
         if (ms_per_byte)
             *ms_per_byte = ports[index].ms_per_byte;
@@ -167,8 +180,14 @@ private:
     void execute(const Entry &entry)
     {
         const std::shared_ptr<COM_REQUEST> &r = entry.request;
-        if (entry.internal != Internal::None) {
-            mark_done(r, execute_internal(entry.internal, r->port), true);
+        if (entry.internal == Internal::Open) {
+            open_device(r);
+            return;
+        }
+        if (entry.internal == Internal::Close) {
+            if (r->port >= 0 && r->port < COM_PORT_COUNT)
+                close_device(r->port);
+            service_->mark_done(r, 0, true);
             return;
         }
         double ms_per_byte = 0.0;
@@ -224,16 +243,19 @@ private:
             mark_lost(r->port);
             result = -1;
         }
-        mark_done(r, result, has_result);
+        service_->mark_done(r, result, has_result);
     }
 
-    int execute_internal(Internal what, int index)
+    // The device joins the slot only if its submitter still waits; otherwise com_open has
+    // given the slot up and the device is closed again.
+    void open_device(const std::shared_ptr<COM_REQUEST> &r)
     {
-        if (index < 0 || index >= COM_PORT_COUNT)
-            return -1;
+        const int index = r->port;
+        if (index < 0 || index >= COM_PORT_COUNT) {
+            service_->mark_done(r, -1, true);
+            return;
+        }
         close_device(index);
-        if (what == Internal::Close)
-            return 0;
         char name[COM_NAME_MAX + 1];
         int speed;
         {
@@ -242,44 +264,72 @@ private:
             speed = ports[index].speed;
         }
         std::unique_ptr<SerialDevice> device = create_device();
-        if (!device || !device->open(name, speed))
-            return -1;
+        if (!device || !device->open(name, speed)) {
+            service_->mark_done(r, -1, true);
+            return;
+        }
         // Opening a tty raises both modem lines; the radio must see only the wake-up's edges.
         device->set_dtr(false);
         device->set_rts(false);
-        set_handle(index, std::move(device));
-        return 0;
+        bool wanted;
+        {
+            std::lock_guard<std::mutex> lock(service_->done_mutex);
+            wanted = !r->abandoned.load();
+            if (wanted) {
+                set_handle(index, std::move(device));
+                r->result = 0;
+                r->done.store(1, std::memory_order_release);
+            }
+        }
+        service_->done_signal.notify_all();
+        if (!wanted)
+            device->close();
     }
 };
 
+// Only the thread that starts and stops the service changes these.
 ComWorker *worker = nullptr;
+std::mutex service_mutex;
+std::shared_ptr<Service> current_service;
 
-int submit(const std::shared_ptr<COM_REQUEST> &request, Internal internal)
+std::shared_ptr<Service> running_service()
 {
-    if (!worker || !request)
+    std::lock_guard<std::mutex> lock(service_mutex);
+    return current_service;
+}
+
+// Waits at most `give_up_ms` in all, the submitter lock included.
+int submit(const std::shared_ptr<COM_REQUEST> &request, Internal internal,
+           int give_up_ms = COM_GIVE_UP_MS)
+{
+    const std::shared_ptr<Service> service = running_service();
+    if (!service || !request)
         return -1;
     request->result = -1;
     request->done.store(0);
-    if (!submitter_lock.try_lock_for(std::chrono::milliseconds(COM_LOCK_WAIT_MS)))
-        return -1;
     const auto start = std::chrono::steady_clock::now();
-    const auto give_up = start + std::chrono::milliseconds(COM_GIVE_UP_MS);
+    const auto give_up = start + std::chrono::milliseconds(give_up_ms);
+    if (!service->submitter_lock.try_lock_for(
+            std::chrono::milliseconds(std::min(COM_LOCK_WAIT_MS, give_up_ms))))
+        return -1;
     const Entry entry{request, internal};
     bool queued = false;
-    while (!(queued = queue.append(entry)) && std::chrono::steady_clock::now() < give_up)
+    while (!(queued = service->queue.append(entry)) && std::chrono::steady_clock::now() < give_up)
         QThread::msleep(COM_POLL_MS);
     int result = -1;
     if (queued) {
-        std::unique_lock<std::mutex> lock(done_mutex);
+        std::unique_lock<std::mutex> lock(service->done_mutex);
         while (!request->done.load(std::memory_order_acquire)) {
             if (std::chrono::steady_clock::now() >= give_up)
                 break;
-            done_signal.wait_for(lock, std::chrono::milliseconds(COM_POLL_MS));
+            service->done_signal.wait_for(lock, std::chrono::milliseconds(COM_POLL_MS));
         }
         if (request->done.load(std::memory_order_acquire))
             result = request->result;
+        else
+            request->abandoned.store(1);
     }
-    submitter_lock.unlock();
+    service->submitter_lock.unlock();
     return result;
 }
 
@@ -331,7 +381,12 @@ void com_service_start()
         for (COM_PORT &p : ports)
             p = COM_PORT{};
     }
-    worker = new ComWorker;
+    auto service = std::make_shared<Service>();
+    {
+        std::lock_guard<std::mutex> lock(service_mutex);
+        current_service = service;
+    }
+    worker = new ComWorker(service);
     worker->start(QThread::TimeCriticalPriority);
 }
 
@@ -339,15 +394,26 @@ void com_service_stop()
 {
     if (!worker)
         return;
+    std::shared_ptr<Service> service;
+    {
+        std::lock_guard<std::mutex> lock(service_mutex);
+        service.swap(current_service);
+    }
     worker->run_flag.store(0);
-    queue.wake();
-    worker->wait();  // the worker closes its devices on the way out
-    delete worker;
+    service->queue.wake();
+    // The worker closes its devices on the way out. One stuck in a wedged device is left
+    // behind with its own share of the service; it ends when the device lets go.
+    if (worker->wait(COM_STOP_WAIT_MS)) {
+        delete worker;
+    } else {
+        QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    }
     worker = nullptr;
     // Whoever is still waiting on a request learns at once that it was not done.
-    for (const Entry &left : queue.drain())
-        mark_done(left.request, -1, false);
+    for (const Entry &left : service->queue.drain())
+        service->mark_done(left.request, -1, false);
     std::lock_guard<std::mutex> lock(table_mutex);
+    service->retired = true;
     for (COM_PORT &p : ports)
         p = COM_PORT{};
 }
@@ -391,14 +457,14 @@ int com_open(const char *name, int speed)
     }
 
     raise_priority();
-    if (submit(make_request(index, 0), Internal::Open) != 0) {
+    if (submit(make_request(index, 0), Internal::Open, COM_OPEN_WAIT_MS) != 0) {
+        // Failed or timed out: a device opened too late is closed by the worker, so the
+        // slot is free for good.
         std::lock_guard<std::mutex> lock(table_mutex);
-        if (!ports[index].handle) {
-            ports[index] = COM_PORT{};
-            if (!worker) {
-                std::fputs("Не удалось открыть порт\n", stdout);
-                std::fflush(stdout);
-            }
+        ports[index] = COM_PORT{};
+        if (!worker) {
+            std::fputs("Не удалось открыть порт\n", stdout);
+            std::fflush(stdout);
         }
         return -1;
     }
@@ -426,7 +492,8 @@ void com_close(int index)
         if (!ports[index].in_use || !ports[index].handle)
             return;
     }
-    submit(make_request(index, 0), Internal::Close);
+    // A wedged worker cannot hold the caller (and the program's end) for long.
+    submit(make_request(index, 0), Internal::Close, COM_CLOSE_WAIT_MS);
     release_slot(index);
 }
 

@@ -18,6 +18,11 @@ constexpr int COM_GIVE_UP_MS = 30000;     // a submitter stops waiting for the w
 constexpr int COM_LOCK_WAIT_MS = 20000;   // submitter and queue locks
 constexpr int COM_POLL_MS = 5;            // worker and submitter polling granularity
 constexpr int COM_WRITE_WAIT_MS = 1000;
+// A device that hangs must not hold the program: opening, closing and stopping the service
+// give up after these.
+constexpr int COM_OPEN_WAIT_MS = 5000;
+constexpr int COM_CLOSE_WAIT_MS = 3000;
+constexpr int COM_STOP_WAIT_MS = 3000;
 
 // Request codes.
 enum : int {
@@ -52,6 +57,7 @@ struct COM_REQUEST {
     int extra_ms = 0;           // additional read time-out of op 10
     int result = -1;            // written by the worker before `done`
     std::atomic<int> done{0};
+    std::atomic<int> abandoned{0};  // the submitter stopped waiting
 };
 
 void com_service_start();
