@@ -11,6 +11,7 @@
 #include <cstring>
 
 #ifdef Q_OS_UNIX
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #endif
@@ -57,6 +58,17 @@ bool QtSerialDevice::open(const char *name, int speed)
         delete port;
         return false;
     }
+#ifdef Q_OS_UNIX
+    // Held until close, whatever lock folder each program uses: two programs never share a
+    // port.
+    if (::flock(static_cast<int>(port->handle()), LOCK_EX | LOCK_NB) != 0) {
+        last_error_ = QStringLiteral("the port is in use by another program");
+        print_line("Не удалось открыть порт");
+        port->close();
+        delete port;
+        return false;
+    }
+#endif
     const bool ok = port->setBaudRate(speed) && port->setDataBits(QSerialPort::Data8)
         && port->setParity(QSerialPort::NoParity) && port->setStopBits(QSerialPort::OneStop)
         && port->setFlowControl(QSerialPort::NoFlowControl);

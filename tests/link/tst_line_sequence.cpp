@@ -7,6 +7,8 @@
 
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <termios.h>
 
 class LineSequenceTest : public QObject {
@@ -125,6 +127,25 @@ private slots:
         QCOMPARE(int(t.c_cflag & (PARENB | CSTOPB | CRTSCTS)), 0);
         QCOMPARE(int(t.c_iflag & (IXON | IXOFF)), 0);
         com_close(port);
+    }
+
+    // Locked on the device itself while open: another program cannot take it, and a port
+    // another program holds does not open.
+    void open_port_is_locked()
+    {
+        RawPty pty;
+        const int port = com_open(pty.name(), 9600);
+        QVERIFY(port >= 0);
+        const int other = ::open(pty.name(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(other >= 0);
+        QCOMPARE(::flock(other, LOCK_EX | LOCK_NB), -1);
+        com_close(port);
+        QCOMPARE(::flock(other, LOCK_EX | LOCK_NB), 0);
+        QCOMPARE(com_open(pty.name(), 9600), -1);
+        ::close(other);
+        const int again = com_open(pty.name(), 9600);
+        QVERIFY(again >= 0);
+        com_close(again);
     }
 };
 
