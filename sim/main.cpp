@@ -49,6 +49,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption commit(QStringLiteral("commit-delay"),
         QStringLiteral("Milliseconds an EEPROM commit takes (default 40)."),
         QStringLiteral("MS"), QStringLiteral("40"));
+    const QCommandLineOption latency(QStringLiteral("reply-latency"),
+        QStringLiteral("Milliseconds before the first byte of every reply (default 0)."),
+        QStringLiteral("MS"), QStringLiteral("0"));
+    const QCommandLineOption deaf(QStringLiteral("deaf-while-transmitting"),
+        QStringLiteral("Lose the write packets sent while transmitting."));
     const QCommandLineOption state(QStringLiteral("state"),
         QStringLiteral("Initial state bytes G,NK,SOST (NK defaults to image address 60)."),
         QStringLiteral("G,NK,SOST"));
@@ -67,8 +72,8 @@ int main(int argc, char *argv[])
         QStringLiteral("N"));
     const QCommandLineOption journal({QStringLiteral("j"), QStringLiteral("journal")},
         QStringLiteral("Append one line per received frame to FILE."), QStringLiteral("FILE"));
-    parser.addOptions({link, baud, commit, state, transmitting, tone_call, seed, fault, vanish,
-                       journal});
+    parser.addOptions({link, baud, commit, latency, deaf, state, transmitting, tone_call, seed,
+                       fault, vanish, journal});
     parser.process(app);
 
     const QStringList args = parser.positionalArguments();
@@ -82,6 +87,9 @@ int main(int argc, char *argv[])
         return usage_error(QStringLiteral("bad --baud"));
     if (!parse_int(parser.value(commit), config.commit_delay_ms) || config.commit_delay_ms < 0)
         return usage_error(QStringLiteral("bad --commit-delay"));
+    if (!parse_int(parser.value(latency), config.reply_latency_ms) || config.reply_latency_ms < 0)
+        return usage_error(QStringLiteral("bad --reply-latency"));
+    config.deaf_while_transmitting = parser.isSet(deaf);
     if (parser.isSet(state)) {
         const QStringList parts = parser.value(state).split(QLatin1Char(','));
         if (parts.size() != 3 || !parse_int(parts[0], config.g) || !parse_int(parts[1], config.nk)

@@ -151,6 +151,8 @@ SimAction RadioModel::answer(SimFrameKind kind, const QByteArray &frame)
     SimAction action;
     const auto byte = [&frame](int i) { return static_cast<uint8_t>(frame[i]); };
     if (kind == SimFrameKind::WritePacket) {
+        if (deaf_while_transmitting_ && (state_.sost & 0x20))
+            return action;
         const SimWritePacket p{byte(3), byte(4)};
         packets_.push_back(p);
         pending_.push_back(p);
@@ -201,7 +203,9 @@ SimAction RadioModel::answer(SimFrameKind kind, const QByteArray &frame)
         if (hit(faults_.miss_commit, seen_[7], rk))
             return action;
         for (const SimWritePacket &p : pending_)
-            if (p.address < IMAGE_SIZE)  // the filler address 159 and beyond: ignored
+            // Our assumption, not the radio's documented behaviour: a packet for an address
+            // past the image (the programmer's filler, 159) is dropped without effect.
+            if (p.address < IMAGE_SIZE)
                 image_[p.address] = static_cast<char>(p.value);
         pending_.clear();
         ++commits_;

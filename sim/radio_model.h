@@ -54,6 +54,8 @@ public:
     SimState state() const { return state_; }
     void set_state(const SimState &state) { state_ = state; }
     void set_faults(const SimFaults &faults);
+    // A transmitting radio (SOST bit 0x20) that loses the write packets it is sent.
+    void set_deaf_while_transmitting(bool deaf) { deaf_while_transmitting_ = deaf; }
     const std::vector<SimFrame> &journal() const { return journal_; }
     const std::vector<SimWritePacket> &write_packets() const { return packets_; }
     int commits() const { return commits_; }
@@ -69,6 +71,7 @@ private:
     std::vector<SimFrame> journal_;
     std::vector<SimWritePacket> packets_;
     int commits_ = 0;
+    bool deaf_while_transmitting_ = false;
     int requests_ = 0;
     // Occurrence counters, one per rule, in the order of SimFaults' members.
     int seen_[10] = {};

@@ -71,6 +71,7 @@ bool SimulatedRadio::start(QString *error)
                                : (stored >= 1 && stored <= 8 ? stored : 1);
     state.sost = static_cast<uint8_t>(config_.sost);
     model_ = std::make_unique<RadioModel>(image, state, config_.faults, config_.commit_delay_ms);
+    model_->set_deaf_while_transmitting(config_.deaf_while_transmitting);
 
     master_ = posix_openpt(O_RDWR | O_NOCTTY);
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
@@ -139,6 +140,19 @@ void SimulatedRadio::run()
                 ::usleep(POLL_MS * 1000);  // never a busy loop
             continue;
         }
+        const QString wrong = line_mismatch();
+        if (wrong != last_line_) {
+            last_line_ = wrong;
+            if (!wrong.isEmpty()) {
+                {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    line_notes_ << wrong;
+                }
+                append_journal_line(wrong);
+            }
+        }
+        if (!wrong.isEmpty())
+            continue;  // noise at the radio's speed: nothing it could decode
         std::vector<SimAction> actions;
         std::vector<SimFrame> frames;
         size_t from = 0;
@@ -164,7 +178,8 @@ void SimulatedRadio::run()
             }
             if (a.committed)
                 save_image(image);
-            if (!pause(a.delay_ms) || !send_paced(a.reply))
+            const int latency = a.reply.isEmpty() ? 0 : config_.reply_latency_ms;
+            if (!pause(a.delay_ms + latency) || !send_paced(a.reply))
                 return;
         }
     }
@@ -211,6 +226,56 @@ bool SimulatedRadio::send_paced(const QByteArray &bytes)
     return true;
 }
 
+namespace {
+
+int speed_of(speed_t code)
+{
+    static const struct {
+        speed_t code;
+        int bits;
+    } speeds[] = {{B1200, 1200},   {B2400, 2400},   {B4800, 4800},     {B9600, 9600},
+                  {B19200, 19200}, {B38400, 38400}, {B57600, 57600},   {B115200, 115200},
+                  {B230400, 230400}};
+    for (const auto &s : speeds)
+        if (s.code == code)
+            return s.bits;
+    return 0;
+}
+
+QString describe(int speed, const termios &t)
+{
+    const int bits = (t.c_cflag & CSIZE) == CS8 ? 8 : (t.c_cflag & CSIZE) == CS7 ? 7
+                   : (t.c_cflag & CSIZE) == CS6 ? 6 : 5;
+    const char parity = !(t.c_cflag & PARENB) ? 'N' : (t.c_cflag & PARODD) ? 'O' : 'E';
+    return QStringLiteral("%1 %2%3%4").arg(speed).arg(bits).arg(QLatin1Char(parity))
+        .arg((t.c_cflag & CSTOPB) ? 2 : 1);
+}
+
+}  // namespace
+
+QString SimulatedRadio::line_mismatch()
+{
+    termios t{};
+    if (::tcgetattr(master_, &t) != 0)
+        return QString();  // nothing to compare: listen
+    const int speed = speed_of(cfgetospeed(&t));
+    const bool ok = speed == config_.baud && speed_of(cfgetispeed(&t)) == config_.baud
+                    && (t.c_cflag & CSIZE) == CS8 && !(t.c_cflag & PARENB)
+                    && !(t.c_cflag & CSTOPB);
+    if (ok)
+        return QString();
+    termios radio = t;
+    radio.c_cflag = (radio.c_cflag & ~(CSIZE | PARENB | CSTOPB)) | CS8;
+    return QStringLiteral("line %1, radio %2: ignored")
+        .arg(describe(speed, t), describe(config_.baud, radio));
+}
+
+QStringList SimulatedRadio::line_notes() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return line_notes_;
+}
+
 void SimulatedRadio::save_image(const QByteArray &image)
 {
     if (config_.eep_path.isEmpty())
@@ -218,6 +283,15 @@ void SimulatedRadio::save_image(const QByteArray &image)
     QSaveFile f(config_.eep_path);
     if (f.open(QIODevice::WriteOnly) && f.write(image) == image.size())
         f.commit();
+}
+
+void SimulatedRadio::append_journal_line(const QString &line)
+{
+    if (config_.journal_path.isEmpty())
+        return;
+    QFile f(config_.journal_path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+        f.write(line.toUtf8() + '\n');
 }
 
 void SimulatedRadio::append_journal(const std::vector<SimFrame> &frames)

@@ -2,11 +2,14 @@
 // A simulated radio on a pseudo-terminal. start() opens the terminal and answers on a
 // thread of its own until stop(); the programmer opens device_name() (or the link path)
 // like any serial port. Replies are paced at the configured line speed, ten bits a byte.
+// Like the radio, it hears only its own speed, 8N1: it reads the programmer's line settings
+// from its end of the terminal and ignores what arrives under others, noting why.
 // All accessors are safe to call from any thread while it runs.
 
 #include "radio_model.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <memory>
@@ -20,6 +23,8 @@ struct SimRadioConfig {
     QString journal_path;  // optional text file, one line per received frame (format_frame)
     int baud = 9600;
     int commit_delay_ms = 40;
+    int reply_latency_ms = 0;  // before the first byte of every reply
+    bool deaf_while_transmitting = false;  // write packets are lost while SOST has 0x20
     int g = 0;
     int nk = -1;           // -1: the working channel stored at image address 60
     int sost = 0;          // e.g. 0x20 transmitting, 0x10 tone call
@@ -50,6 +55,9 @@ public:
     int commits() const;
     // Frames received so far; handy to wait for a subprocess-free test's radio to settle.
     int frames_received() const;
+    // Why input was ignored, one line each time the programmer's line settings changed to
+    // something the radio cannot hear, e.g. "line 19200 8N1, radio 9600 8N1: ignored".
+    QStringList line_notes() const;
 
     // Between transactions: another state or fault set (counters and generator restart).
     void set_state(const SimState &state);
@@ -67,6 +75,8 @@ private:
     int slave_ = -1;  // kept open so the terminal survives the programmer closing it
     bool link_made_ = false;
     QString device_name_;
+    QStringList line_notes_;
+    QString last_line_;
 
     void run();
     bool send_paced(const QByteArray &bytes);
@@ -74,6 +84,9 @@ private:
     void close_device();
     void save_image(const QByteArray &image);
     void append_journal(const std::vector<SimFrame> &frames);
+    void append_journal_line(const QString &line);
+    // Empty when the programmer's end is set as the radio listens, else the note.
+    QString line_mismatch();
 };
 
 // Reads a .eep file (its first 153 bytes). False with `error` set when it cannot.

@@ -1,7 +1,9 @@
 // Times program_radio against the simulated radio over a pseudo-terminal for two
 // configurations, one differing from the radio in every programmable address and one in a
-// single byte, each beside the floor of its own exchange. Usage:
-//   link_program_bench [baud [runs]]
+// single byte, each beside the floor of its own exchange. Each run first reads the radio as
+// the window does (untimed). The radio is as slow as a real one: it answers after a
+// latency and takes its time to commit. Usage:
+//   link_program_bench [baud [runs [latency_ms [commit_ms]]]]
 
 #include "com_port.h"
 #include "image_codec.h"
@@ -76,19 +78,24 @@ struct Exchange {
     int serial = 0;    // reply bytes read after the wait that precedes them
     int commits = 0;
     int packets = 0;   // write packets, fillers included
+    int late = 0;      // replies read after their request's wait, each delayed by the latency
 };
 
 // State and mode replies arrive inside the protocol's wait that follows their request, so
 // they add no time of their own; dumps, echoes and commit replies are waited for after.
-Exchange count_exchange(const SimulatedRadio &radio)
+Exchange count_exchange(const SimulatedRadio &radio, size_t from)
 {
     Exchange e;
-    for (const SimFrame &f : radio.journal()) {
+    const std::vector<SimFrame> frames = radio.journal();
+    for (size_t i = from; i < frames.size(); ++i) {
+        const SimFrame &f = frames[i];
         e.sent += f.bytes.size();
         const int reply = reply_size(f.kind);
         e.replied += reply;
-        if (f.kind != SimFrameKind::StateQuery && f.kind != SimFrameKind::ModeCommand)
+        if (f.kind != SimFrameKind::StateQuery && f.kind != SimFrameKind::ModeCommand) {
             e.serial += reply;
+            e.late += reply > 0;
+        }
         e.commits += f.kind == SimFrameKind::Commit;
         e.packets += f.kind == SimFrameKind::WritePacket;
     }
@@ -109,7 +116,8 @@ int main(int argc, char *argv[])
     std::setlocale(LC_NUMERIC, "C");  // figures with "." on any desktop
     const int baud = argc > 1 ? std::atoi(argv[1]) : 9600;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 2;
-    const int commit_delay_ms = SimRadioConfig().commit_delay_ms;
+    const int latency_ms = argc > 3 ? std::atoi(argv[3]) : 5;
+    const int commit_delay_ms = argc > 4 ? std::atoi(argv[4]) : SimRadioConfig().commit_delay_ms;
 
     QTemporaryDir scratch;
     QFile::copy(QStringLiteral(K40_SOURCE_DIR "/data/torvel.configuration.K40"),
@@ -174,15 +182,18 @@ int main(int argc, char *argv[])
     }
 
     com_service_start();
-    std::printf("program_radio at %d bit/s over a pseudo-terminal, radio commit time %d ms; "
-                "the form writes %d of the %d programmable addresses, the others are kept\n",
-                baud, commit_delay_ms, every.differing, programmable);
+    std::printf("program_radio at %d bit/s over a pseudo-terminal, radio reply latency %d ms, "
+                "commit time %d ms; the form writes %d of the %d programmable addresses, the "
+                "others are kept\n",
+                baud, latency_ms, commit_delay_ms, every.differing, programmable);
     for (const Case &c : {every, one}) {
         std::printf("\n%s: %d addresses differ\n", c.name, c.differing);
         for (int i = 0; i < runs; ++i) {
             SimRadioConfig config;
             config.image = c.radio_image;
             config.baud = baud;
+            config.reply_latency_ms = latency_ms;
+            config.commit_delay_ms = commit_delay_ms;
             SimulatedRadio radio(config);
             QString error;
             if (!radio.start(&error)) {
@@ -194,7 +205,13 @@ int main(int argc, char *argv[])
                          sizeof station.Com_Port_Name - 1);
             sleeper.counting = false;
             int port = com_open(station.Com_Port_Name, baud);
-            sleeper.counting = true;
+            sleeper.counting = true;  // the read's waits are real, and not counted below
+            RS_EEPROM_IMAGE read_back{};
+            const bool read_ok = fetch_radio_image(ctx, port, read_back)
+                                 && bytes_of(read_back) == c.radio_image;
+            if (!read_ok)
+                std::printf("  read before run %d: FAILED\n", i + 1);
+            const size_t frames_before = radio.journal().size();
             sleeper.take();
 
             QElapsedTimer t;
@@ -205,17 +222,18 @@ int main(int argc, char *argv[])
             com_close(port);
             radio.stop();
 
-            const Exchange e = count_exchange(radio);
+            const Exchange e = count_exchange(radio, frames_before);
             const double serial_ms = e.serial * 10 * 1000.0 / baud;
-            const double floor_ms = serial_ms + waits + e.commits * commit_delay_ms;
+            const double floor_ms = serial_ms + waits + e.commits * commit_delay_ms
+                                    + e.late * latency_ms;
             const bool holds = radio.image() == bytes_of(target);
             if (i == 0)
                 std::printf("  exchange: %d packets, %d commits, %d bytes out, %d back; "
                             "floor %.1f ms = %.1f ms on the line (%d reply bytes) + %lld ms "
-                            "protocol waits + %d ms radio commits; a real line adds %.1f ms "
-                            "for the requests\n",
+                            "protocol waits + %d ms radio commits + %d ms latency; a real "
+                            "line adds %.1f ms for the requests\n",
                             e.packets, e.commits, e.sent, e.replied, floor_ms, serial_ms,
-                            e.serial, waits, e.commits * commit_delay_ms,
+                            e.serial, waits, e.commits * commit_delay_ms, e.late * latency_ms,
                             e.sent * 10 * 1000.0 / baud);
             std::printf("  run %d: %s %.1f ms, %+.1f%% over the floor\n", i + 1,
                         ok && holds ? "ok" : "FAILED", ms, (ms / floor_ms - 1.0) * 100.0);

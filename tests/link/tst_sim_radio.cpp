@@ -222,6 +222,94 @@ private slots:
         QCOMPARE(got, want);
     }
 
+    void deaf_while_transmitting_loses_write_packets()
+    {
+        RadioModel m(test_image(), SimState{0, 1, 0x20}, SimFaults(), 0);
+        m.set_deaf_while_transmitting(true);
+        feed(m, packet(10, 0x77));
+        QCOMPARE(replies(feed(m, "$PSD\r")), QByteArray());
+        feed(m, QByteArray("$MC\0\x01\0\r", 7));  // off the air
+        feed(m, packet(10, 0x77));
+        QCOMPARE(replies(feed(m, "$PSD\r")), QByteArray("$SD\x0a\x77\r", 6));
+    }
+
+    // The radio listens at its own speed, 8N1 only: a programmer set otherwise gets no
+    // answer, and the journal says why.
+    void hears_only_its_own_line_settings_data()
+    {
+        QTest::addColumn<int>("speed");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("right speed") << 9600 << QString();
+        QTest::newRow("another speed") << 19200
+                                       << QStringLiteral("line 19200 8N1, radio 9600 8N1: ignored");
+    }
+    void hears_only_its_own_line_settings()
+    {
+        QFETCH(int, speed);
+        QFETCH(QString, note);
+        QTemporaryDir dir;
+        SimRadioConfig config;
+        config.image = test_image();
+        config.baud = 9600;
+        config.journal_path = dir.filePath("journal.txt");
+        SimulatedRadio radio(config);
+        QVERIFY(radio.start());
+        TestSleeper sleeper;
+        set_default_sleeper(&sleeper);
+        com_service_start();
+        const int port = com_open(radio.device_name().toLocal8Bit().constData(), speed);
+        QVERIFY(port >= 0);
+        uint8_t state[RADIO_STATE_SIZE];
+        const bool answered = query_state(port, state, Reporter(nullptr, &sleeper));
+        com_close(port);
+        com_service_stop();
+        set_default_sleeper(nullptr);
+        radio.stop();
+
+        QCOMPARE(answered, note.isEmpty());
+        QCOMPARE(radio.frames_received() > 0, note.isEmpty());
+        QCOMPARE(radio.line_notes(), note.isEmpty() ? QStringList() : QStringList{note});
+        QFile lines(config.journal_path);
+        const QString journal = lines.open(QIODevice::ReadOnly) ? QString::fromUtf8(lines.readAll())
+                                                                : QString();
+        QCOMPARE(journal.startsWith(note.isEmpty() ? QStringLiteral("PSS") : note), true);
+    }
+
+    // Every reply waits its latency first: a state reply at 9600 bit/s still fits the
+    // query's 100 ms pause, a latency past it does not.
+    void reply_latency_delays_every_reply_data()
+    {
+        QTest::addColumn<int>("latency");
+        QTest::addColumn<bool>("answered");
+        QTest::newRow("10 ms") << 10 << true;
+        QTest::newRow("300 ms") << 300 << false;
+    }
+    void reply_latency_delays_every_reply()
+    {
+        QFETCH(int, latency);
+        QFETCH(bool, answered);
+        SimRadioConfig config;
+        config.image = test_image();
+        config.baud = 9600;
+        config.reply_latency_ms = latency;
+        SimulatedRadio radio(config);
+        QVERIFY(radio.start());
+        TestSleeper sleeper;
+        set_default_sleeper(&sleeper);
+        com_service_start();
+        const int port = com_open(radio.device_name().toLocal8Bit().constData(), 9600);
+        uint8_t reply[RADIO_STATE_SIZE] = {};
+        const uint8_t query[] = {'$', 'P', 'S', 'S', 0x0D};
+        com_purge_rx(port);
+        QCOMPARE(com_write(port, query, 5), 5);
+        sleeper.sleep_ms(100);
+        QCOMPARE(com_read(port, reply, RADIO_STATE_SIZE) == RADIO_STATE_SIZE, answered);
+        com_close(port);
+        com_service_stop();
+        set_default_sleeper(nullptr);
+        radio.stop();
+    }
+
     void executable_refuses_bad_options_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -230,6 +318,7 @@ private slots:
         QTest::newRow("bad fault") << QStringList{"x.eep", "--fault", "sulk"};
         QTest::newRow("bad baud") << QStringList{"x.eep", "--baud", "fast"};
         QTest::newRow("bad state") << QStringList{"x.eep", "--state", "1,2"};
+        QTest::newRow("bad latency") << QStringList{"x.eep", "--reply-latency", "-5"};
     }
     void executable_refuses_bad_options()
     {
