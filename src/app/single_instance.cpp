@@ -1,13 +1,51 @@
 #include "single_instance.h"
 
 #include <QDir>
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
+
+#ifdef Q_OS_UNIX
+// A real directory (not a link) that only we can enter.
+bool private_dir(const QString &path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode)
+           && st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
+}
+#endif
+
+// The same folder for every copy the user starts, whatever TMPDIR says: the user's runtime
+// folder, else one of the user's own in /tmp, else the home folder.
+QString guard_dir()
+{
+#ifdef Q_OS_UNIX
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (QDir::isAbsolutePath(runtime) && private_dir(runtime))
+        return runtime;
+    const QString uid = QString::number(::getuid());
+    const QString session = QStringLiteral("/run/user/") + uid;
+    if (private_dir(session))
+        return session;
+    const QString own = QStringLiteral("/tmp/k40-") + uid;
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    if (private_dir(own))
+        return own;
+#endif
+    return QDir::homePath();
+}
+
 QString lock_path_in(const QString &dir)
 {
-    return QDir(dir.isEmpty() ? QDir::tempPath() : dir)
+    return QDir(dir.isEmpty() ? guard_dir() : dir)
         .filePath(QString::fromLatin1(SINGLE_INSTANCE_NAME));
 }
+
 }  // namespace
 
 QString single_instance_caption() { return QStringLiteral("Внимание"); }

@@ -1,6 +1,7 @@
 #pragma once
-// Only one copy of the program runs at a time: a lock file in the temporary directory,
-// held for the life of the process. A lock left by a process that died is taken at once.
+// Only one copy of the program runs at a time per user: a lock file in the user's runtime
+// folder (whatever TMPDIR says), held for the life of the process. A lock left by a process
+// that died is taken at once.
 
 #include <QLockFile>
 #include <QString>
@@ -13,7 +14,7 @@ QString single_instance_message();
 
 class SingleInstanceGuard {
 public:
-    // dir empty: the system's temporary directory.
+    // dir empty: the user's runtime folder.
     explicit SingleInstanceGuard(const QString &dir = QString());
 
     // True when this process is now the only running copy.
