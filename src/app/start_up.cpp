@@ -13,19 +13,8 @@
 #include "startup_project.h"
 #include "station_loader.h"
 
-namespace {
-bool dialogs_printed()
-{
-    return qEnvironmentVariable("K40_DIALOGS") == QLatin1String("print");
-}
-}  // namespace
-
 int run_programmator(int argc, char **argv, DialogSeam *dialogs)
 {
-    PrintedDialogs printed;
-    if (!dialogs && dialogs_printed())
-        dialogs = &printed;
-
     SingleInstanceGuard guard;
     if (!guard.acquire()) {
         if (dialogs) {

@@ -3,6 +3,6 @@
 
 class DialogSeam;
 
-// dialogs: where the "one copy only" message goes; null picks the real message box, or
-// standard output when K40_DIALOGS=print is set in the environment.
+// dialogs: where every dialog goes, the "one copy only" message included; null picks the
+// real ones.
 int run_programmator(int argc, char **argv, DialogSeam *dialogs = nullptr);

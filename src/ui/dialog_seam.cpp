@@ -5,7 +5,6 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <cstdio>
 
 QString QtDialogs::open_file_name(QWidget *parent, const QString &caption, const QString &dir,
                                   const QString &filter)
@@ -32,28 +31,6 @@ void QtDialogs::message_box(QWidget *parent, const QString &caption, const QStri
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();
-}
-
-QString PrintedDialogs::open_file_name(QWidget *, const QString &, const QString &,
-                                       const QString &)
-{
-    return QString();
-}
-
-QString PrintedDialogs::save_file_name(QWidget *, const QString &, const QString &,
-                                       const QString &)
-{
-    return QString();
-}
-
-bool PrintedDialogs::print_dialog(QPrinter &, QWidget *) { return false; }
-
-int PrintedDialogs::exec_dialog(QDialog &) { return QDialog::Rejected; }
-
-void PrintedDialogs::message_box(QWidget *, const QString &caption, const QString &text)
-{
-    std::printf("[%s]%s\n", caption.toLocal8Bit().constData(), text.toLocal8Bit().constData());
-    std::fflush(stdout);
 }
 
 namespace {

@@ -36,19 +36,6 @@ public:
     void message_box(QWidget *parent, const QString &caption, const QString &text) override;
 };
 
-// No window at all: message boxes go to standard output, every other dialog is cancelled.
-// Chosen by the program when K40_DIALOGS=print is set (runs without anyone at the screen).
-class PrintedDialogs final : public DialogSeam {
-public:
-    QString open_file_name(QWidget *parent, const QString &caption, const QString &dir,
-                           const QString &filter) override;
-    QString save_file_name(QWidget *parent, const QString &caption, const QString &dir,
-                           const QString &filter) override;
-    bool print_dialog(QPrinter &printer, QWidget *parent) override;
-    int exec_dialog(QDialog &dialog) override;
-    void message_box(QWidget *parent, const QString &caption, const QString &text) override;
-};
-
 // The process-wide seam: QtDialogs unless another is installed (nullptr restores it).
 DialogSeam &default_dialogs();
 void set_default_dialogs(DialogSeam *dialogs);

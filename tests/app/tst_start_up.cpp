@@ -1,5 +1,6 @@
-// Start-up: the single-instance guard in-process and across real program runs, the
-// silent exit on a damaged station file, and the splash.
+// Start-up and shutdown: the single-instance guard in-process and across real program runs
+// (the program built from the same start-up code with its dialogs printed), the ways out of
+// a normal run, the silent exit on a damaged station file, and the splash.
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -19,9 +20,10 @@
 namespace {
 
 // A working directory with the shipped station file and a port that does not exist, and a
-// private temporary directory so the guard never meets a copy running outside the test.
+// private runtime folder so the guard never meets a copy running outside the test.
 struct ProgramPlace {
     QTemporaryDir work;
+    QTemporaryDir runtime;
     QTemporaryDir tmp;
 
     bool prepare(bool damage_station_file = false)
@@ -49,16 +51,21 @@ struct ProgramPlace {
 
     QString lock_path() const
     {
-        return QDir(tmp.path()).filePath(QString::fromLatin1(SINGLE_INSTANCE_NAME));
+        return QDir(runtime.path()).filePath(QString::fromLatin1(SINGLE_INSTANCE_NAME));
     }
 
-    std::unique_ptr<QProcess> start() const
+    // tmpdir: what TMPDIR says for this copy (the shared one when empty).
+    // leave: how the copy leaves once its window is up ("action", "close"), or never.
+    std::unique_ptr<QProcess> start(const QString &tmpdir = QString(),
+                                    const QString &leave = QString()) const
     {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("TMPDIR"), tmp.path());
-        env.insert(QStringLiteral("K40_DIALOGS"), QStringLiteral("print"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        env.insert(QStringLiteral("TMPDIR"), tmpdir.isEmpty() ? tmp.path() : tmpdir);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        if (!leave.isEmpty())
+            env.insert(QStringLiteral("K40_PROBE_LEAVE"), leave);
         p->setProcessEnvironment(env);
         p->setWorkingDirectory(work.path());
         p->start(QStringLiteral(K40_PROGRAM), {});
@@ -84,6 +91,9 @@ private slots:
     void guard_free_again_after_release();
     void second_program_refused_first_unaffected();
     void damaged_station_file_exits_silently();
+    void guard_holds_whatever_tmpdir_says();
+    void normal_run_ends_with_status_zero_data();
+    void normal_run_ends_with_status_zero();
     void splash_layout();
     void splash_show_close_and_drag();
 };
@@ -164,6 +174,54 @@ void TestStartUp::damaged_station_file_exits_silently()
     QVERIFY(p->waitForFinished(15000));
     QCOMPARE(p->exitStatus(), QProcess::NormalExit);
     QCOMPARE(p->exitCode(), 0);
+    QCOMPARE(p->readAllStandardOutput(), QByteArray());
+    QCOMPARE(p->readAllStandardError(), QByteArray());
+}
+
+void TestStartUp::guard_holds_whatever_tmpdir_says()
+{
+    ProgramPlace place;
+    QVERIFY(place.prepare());
+    QTemporaryDir other_tmp;
+    auto first = place.start();
+    QVERIFY(first->waitForStarted(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(place.lock_path()), 10000);
+
+    auto second = place.start(other_tmp.path());
+    QVERIFY(second->waitForFinished(15000));
+    QCOMPARE(second->exitCode(), 0);
+    const QString said = QString::fromLocal8Bit(second->readAllStandardOutput());
+    QVERIFY2(said.contains(QStringLiteral("[Внимание]")), qPrintable(said));
+    QCOMPARE(first->state(), QProcess::Running);
+    stop(*first);
+}
+
+void TestStartUp::normal_run_ends_with_status_zero_data()
+{
+    QTest::addColumn<QString>("leave");
+    QTest::newRow("menu action Выход") << QStringLiteral("action");
+    QTest::newRow("last window closed") << QStringLiteral("close");
+}
+
+void TestStartUp::normal_run_ends_with_status_zero()
+{
+    QFETCH(QString, leave);
+    ProgramPlace place;
+    QVERIFY(place.prepare());
+    auto p = place.start(QString(), leave);
+    QVERIFY(p->waitForStarted(5000));
+    const bool ended = p->waitForFinished(20000);
+    if (!ended)
+        stop(*p);
+    QVERIFY(ended);
+    QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p->exitCode(), 0);
+    // The port and the guard were let go: the next copy starts.
+    auto next = place.start(QString(), leave);
+    QVERIFY(next->waitForFinished(20000));
+    QCOMPARE(next->exitCode(), 0);
+    QVERIFY(!QString::fromLocal8Bit(next->readAllStandardOutput()).contains(
+        QStringLiteral("Внимание")));
 }
 
 void TestStartUp::splash_layout()
