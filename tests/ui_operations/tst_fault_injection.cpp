@@ -31,6 +31,10 @@ int env_int(const char *name, int fallback)
     return ok ? v : fallback;
 }
 
+constexpr int DEFAULT_RUNS = 22;
+constexpr qint64 DEFAULT_LIMIT_MS = 480000;
+constexpr qint64 RUN_ALLOWANCE_MS = 30000;  // a run takes 5 to 20 s
+
 // Replies whose loss costs the programmer its 15 s commit wait; kept out of the common
 // faults and tried once in a dedicated run.
 constexpr unsigned NOT_COMMIT = SIM_REPLY_ALL & ~SIM_REPLY_COMMIT;
@@ -122,7 +126,7 @@ private slots:
 
 void TestFaultInjection::seeded_runs()
 {
-    const int runs = env_int("K40_FAULT_RUNS", 22);
+    const int runs = env_int("K40_FAULT_RUNS", DEFAULT_RUNS);
     const uint32_t base_seed = uint32_t(env_int("K40_FAULT_SEED", 4040));
     const bool verbose = qEnvironmentVariableIsSet("K40_FAULT_VERBOSE");
     std::mt19937 rng(base_seed);
@@ -198,9 +202,13 @@ void TestFaultInjection::seeded_runs()
 
 int main(int argc, char *argv[])
 {
-    // A run that hangs fails here, long before CTest's own limit.
-    if (!qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT"))
-        qputenv("QTEST_FUNCTION_TIMEOUT", "480000");
+    // A run that hangs fails here, long before CTest's own limit; a longer soak from the
+    // command line gets more time for every run it adds.
+    if (!qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT")) {
+        const qint64 extra_runs = qMax(env_int("K40_FAULT_RUNS", DEFAULT_RUNS) - DEFAULT_RUNS, 0);
+        const qint64 limit_ms = DEFAULT_LIMIT_MS + extra_runs * RUN_ALLOWANCE_MS;
+        qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number(limit_ms));
+    }
     QApplication app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);
     TestFaultInjection test;
