@@ -1,7 +1,14 @@
 # k40_add_test(<name> SOURCES <files...> LIBS <targets...>)
 # One QtTest executable registered with CTest, run offscreen with a private runtime dir.
+# Its CTest label is the folder below tests/ (markup, model, link, ui_shell, ...), and the
+# target k40_tests_<folder> builds every test of that folder.
 function(k40_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  file(RELATIVE_PATH group ${PROJECT_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR})
+  if(NOT TARGET k40_tests_${group})
+    add_custom_target(k40_tests_${group})
+  endif()
+  add_dependencies(k40_tests_${group} ${name})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
   target_compile_definitions(${name} PRIVATE
@@ -9,7 +16,7 @@ function(k40_add_test name)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${PROJECT_BINARY_DIR}/xdg-runtime"
-    TIMEOUT 600)
+    TIMEOUT 600 LABELS ${group})
 endfunction()
 
 # k40_add_locale_run(<test>...): runs each test again under a Russian locale (decimal comma),
