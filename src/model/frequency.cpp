@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 
 namespace {
 
@@ -168,6 +169,44 @@ double ctcss_prm_quantize(double hz)
     if (p.a == 0 || den == 0)
         return 0.0;  // no tone below the detector's first step
     return round_one_decimal(p.a * 100000.0 / static_cast<double>(den));
+}
+
+namespace {
+
+uint16_t ctcss_prm_written(double hz)
+{
+    return ctcss_prm_code(ctcss_prm_quantize(hz) / CTCSS_PRM_CORRECTION);
+}
+
+double ctcss_prm_plain(uint16_t code)
+{
+    return ctcss_prm_quantize(round_one_decimal(ctcss_prm_tone(code) * CTCSS_PRM_CORRECTION));
+}
+
+}  // namespace
+
+double ctcss_prm_value(uint16_t code)
+{
+    // The plain reading misses its own code for a few dozen codes; a neighbour a few tenths
+    // away may hit it, else the code it is written as decides (a hop or two at most).
+    constexpr int NEIGHBOURS = 5;
+    constexpr int HOPS = 8;
+    double plain = 0.0;
+    for (int hop = 0; hop < HOPS; ++hop) {
+        plain = ctcss_prm_plain(code);
+        const uint16_t written = ctcss_prm_written(plain);
+        if (plain == 0.0 || written == code)
+            return plain;
+        for (int k = 1; k <= NEIGHBOURS; ++k) {
+            for (int sign : {-1, 1}) {
+                const double v = round_one_decimal(plain + sign * k * 0.1);
+                if (ctcss_prm_quantize(v) == v && ctcss_prm_written(v) == code)
+                    return v;
+            }
+        }
+        code = written;
+    }
+    return plain;
 }
 
 uint16_t vt_prd_code(double hz) { return low16(vt_prd_full(hz)); }

@@ -41,6 +41,10 @@ uint16_t ctcss_prm_code(double hz);
 double ctcss_prm_tone(uint16_t code);  // mean of the matching tones; 0 if none
 // The tone the receive detector really realises for a wanted tone, one decimal.
 double ctcss_prm_quantize(double hz);
+// The receive tone a stored code stands for, one decimal: a tone the encoder turns back into
+// this very code where there is one, else the tone the code becomes once written back, so
+// that reading a radio and programming it unedited never moves its tone.
+double ctcss_prm_value(uint16_t code);
 
 // Call tones ("VT"). Decodings scan 3000.0 Hz down to 300.0 Hz and give whole tens.
 constexpr double VT_MIN = 350.0;

@@ -93,8 +93,7 @@ bool decode_image(const ModelContext &ctx, const RS_EEPROM_IMAGE &image, RS_CONF
     conf.n_rab_kanala = (wc == 0 || wc > 8) ? 1 : wc;
 
     conf.ctcss_prd = round_one_decimal(ctcss_prd_tone(get16(image, ADDR_CTCSS_PRD)));
-    const double prm = ctcss_prm_tone(get16(image, ADDR_CTCSS_PRM));
-    conf.ctcss_prm = ctcss_prm_quantize(round_one_decimal(prm * CTCSS_PRM_CORRECTION));
+    conf.ctcss_prm = ctcss_prm_value(get16(image, ADDR_CTCSS_PRM));
 
     conf.microphone = field_bits(image, ADDR_MICROPHONE);
     conf.vt_prd = vt_prd_tone(get16(image, ADDR_VT_PRD));

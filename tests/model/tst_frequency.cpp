@@ -38,6 +38,9 @@ private slots:
     void ctcssPrm_data();
     void ctcssPrm();
     void ctcssPrmTone();
+    void ctcssPrmValue_data();
+    void ctcssPrmValue();
+    void ctcssPrmValueSurvivesWriting();
     void callTones_data();
     void callTones();
     void nonsenseTonesGiveZero();
@@ -187,6 +190,52 @@ void TestFrequency::ctcssPrm()
     const double tone = ctcss_prm_tone(uint16_t(stored));
     QCOMPARE(ctcss_prm_quantize(round_one_decimal(tone * CTCSS_PRM_CORRECTION)),
              round_one_decimal(decoded));
+}
+
+void TestFrequency::ctcssPrmValue_data()
+{
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("written");
+    QTest::newRow("88.5, its own code") << 2753 << 88.5 << 2753;
+    QTest::newRow("100.1, a tenth below 100.3") << 3080 << 100.1 << 3080;
+    // The plain reading (67.8, 75.5) would be written as another code that reads 67.7, 75.6.
+    QTest::newRow("no tone writes 2112") << 2112 << 67.7 << 2063;
+    QTest::newRow("no tone writes 2314") << 2314 << 75.6 << 2315;
+    QTest::newRow("no tone at all") << 0 << 0.0 << -1;
+}
+
+void TestFrequency::ctcssPrmValue()
+{
+    QFETCH(int, stored);
+    QFETCH(double, value);
+    QFETCH(int, written);
+    QCOMPARE(ctcss_prm_value(uint16_t(stored)), round_one_decimal(value));
+    if (written >= 0)
+        QCOMPARE(int(ctcss_prm_code(ctcss_prm_quantize(value) / CTCSS_PRM_CORRECTION)),
+                 written);
+}
+
+void TestFrequency::ctcssPrmValueSurvivesWriting()
+{
+    // Every code near one the encoder writes: what it reads as is written as a code that
+    // reads the same.
+    std::vector<bool> seen(0x10000);
+    int checked = 0;
+    for (int tenths = 650; tenths <= 2600; ++tenths) {
+        const double tone = ctcss_prm_quantize(tenths / 10.0);
+        const int code = ctcss_prm_code(tone / CTCSS_PRM_CORRECTION);
+        for (int c = code - 1; c <= code + 1; ++c) {
+            if (c < 0 || c > 0xFFFF || seen[size_t(c)])
+                continue;
+            seen[size_t(c)] = true;
+            const double v = ctcss_prm_value(uint16_t(c));
+            const uint16_t back = ctcss_prm_code(ctcss_prm_quantize(v) / CTCSS_PRM_CORRECTION);
+            QVERIFY2(ctcss_prm_value(back) == v, qPrintable(QString::number(c)));
+            ++checked;
+        }
+    }
+    QVERIFY(checked > 700);
 }
 
 void TestFrequency::ctcssPrmTone()

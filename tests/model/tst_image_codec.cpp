@@ -197,8 +197,9 @@ void TestImageCodec::decodeFields_data()
            });
     QTest::newRow("CTCSS tx 1568") << Pokes{{79, 0x06}, {80, 0x20}}
                                    << Mutation([](RS_CONF &c) { c.ctcss_prd = 67.0; });
+    // The plain reading 100.3 would be written back as another code; 100.1 is written as 3080.
     QTest::newRow("CTCSS rx 3080") << Pokes{{81, 0x0C}, {82, 0x08}} << Mutation([](RS_CONF &c) {
-        c.ctcss_prm = round_one_decimal(100.3);
+        c.ctcss_prm = round_one_decimal(100.1);
     });
     QTest::newRow("CTCSS codes without a tone") << Pokes{{79, 0}, {80, 0}, {81, 0}, {82, 0}}
                                                 << Mutation([](RS_CONF &c) {
