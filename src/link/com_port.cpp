@@ -425,6 +425,7 @@ int com_open(const char *name, int speed)
     if (!name || std::strlen(name) > static_cast<size_t>(COM_NAME_MAX) || speed <= 0)
         return -1;
     int reopen = -1;
+    int reuse = -1;
     {
         std::lock_guard<std::mutex> lock(table_mutex);
         for (int i = 0; i < COM_PORT_COUNT; ++i) {
@@ -432,11 +433,18 @@ int com_open(const char *name, int speed)
                 continue;
             // A device that went away is opened afresh: the cable may be back.
             if (ports[i].speed == speed && ports[i].handle && !ports[i].lost)
-                return i;
-            reopen = i;
+                reuse = i;
+            else
+                reopen = i;
             break;
         }
     }
+    // The cable may have gone after the last reply without any call noticing; ask the
+    // device before handing it out again.
+    if (reuse >= 0 && com_bytes_waiting(reuse) >= 0)
+        return reuse;
+    if (reuse >= 0)
+        reopen = reuse;
     if (reopen >= 0)
         com_close(reopen);
 

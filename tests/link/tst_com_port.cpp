@@ -293,6 +293,17 @@ private slots:
         QCOMPARE(com_port_info(port).in_use, 0);
     }
 
+    void device_gone_unnoticed_is_not_reused()
+    {
+        RawPty pty;
+        const int port = com_open(pty.name(), 9600);
+        QVERIFY(port >= 0);
+        // No call meets the hang-up before the next operation opens the port again.
+        pty.hang_up();
+        QCOMPARE(com_open(pty.name(), 9600), -1);
+        QCOMPARE(com_port_info(port).in_use, 0);
+    }
+
     void stopping_the_service_closes_forgotten_slots()
     {
         RawPty pty;
