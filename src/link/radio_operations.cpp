@@ -54,45 +54,31 @@ void post_after_blank(const Reporter &r, const char *message)
 bool prepare_images(const ModelContext &ctx, int port, const PROGRAM_FORM &form,
                     RS_EEPROM_IMAGE &old_image, RS_EEPROM_IMAGE &new_image)
 {
-    const Reporter &r = ctx.reporter;
     std::memset(&old_image, 0, sizeof old_image);
     std::memset(&new_image, 0, sizeof new_image);
     if (!read_image(port, &old_image, ctx)) {
-        r.post(text(NO_CONTACT));
+        ctx.reporter.post(text(NO_CONTACT));
         return false;
     }
-    const uint8_t radio_band = old_image.bytes[ADDR_BAND_CODE];
-    if (!band_known(ctx.config(), radio_band)) {
-        post_after_blank(r, "Данный тип радиостанций не поддерживается");
-        r.pause(2000);
-        return false;
-    }
-    RS_CONF conf = form.conf;
-    if (conf.diapazon_code != radio_band) {
-        post_after_blank(r, "Ошибка: Программируемая радиостанция имеет другой диапазон.");
-        r.pause(2000);
-        r.post(text("Нажмите \"Считать параметры\" или \"Считать из файла\"."));
-        r.pause(2000);
-        return false;
-    }
-    const bool ok = validate_conf(ctx, conf)
-        && encode_image(ctx, conf, old_image, new_image, form.flag_conf_read)
-        && decode_image(ctx, new_image, conf) && validate_conf(ctx, conf);
-    if (!ok) {
-        post_after_blank(r, "Ошибка в веденных данных конфигурации радиостанции.");
-        r.pause(2000);
-    }
-    return ok;
+    return build_program_image(ctx, form, old_image, new_image);
 }
 
 // Sends every differing programmable address, eight packets a batch; a short last batch
 // is padded with copies of its first packet aimed at the ignored filler address.
 bool send_differences(const ModelContext &ctx, int port, const RS_EEPROM_IMAGE &old_image,
-                      const RS_EEPROM_IMAGE &new_image)
+                      const RS_EEPROM_IMAGE &new_image, int round)
 {
+    int total = 0;
+    for (int address = 0; address < RS_IMAGE_SIZE; ++address)
+        total += old_image.bytes[address] != new_image.bytes[address]
+                 && is_programmable_address(address);
+    ctx.reporter.progress(ProgressStep::WriteRound, round, total);
     uint8_t batch[RADIO_BATCH_SIZE];
     int packets = 0;
+    int sent = 0;
     const auto send = [&]() {
+        sent += packets;
+        ctx.reporter.progress(ProgressStep::WriteBatch, sent, total);
         if (write_batch(port, batch, ctx.reporter))
             return true;
         ctx.reporter.post(text("Error: Отправка 8 пакетов в р/ст"));
@@ -149,10 +135,43 @@ void restore_radio(const ModelContext &ctx, int port, const PROGRAM_FORM &form, 
 
 }  // namespace
 
+bool build_program_image(const ModelContext &ctx, const PROGRAM_FORM &form,
+                         const RS_EEPROM_IMAGE &old_image, RS_EEPROM_IMAGE &new_image)
+{
+    const Reporter &r = ctx.reporter;
+    std::memset(&new_image, 0, sizeof new_image);
+    const uint8_t radio_band = old_image.bytes[ADDR_BAND_CODE];
+    if (!band_known(ctx.config(), radio_band)) {
+        post_after_blank(r, "Данный тип радиостанций не поддерживается");
+        r.pause(2000);
+        return false;
+    }
+    RS_CONF conf = form.conf;
+    if (conf.diapazon_code != radio_band) {
+        post_after_blank(r, "Ошибка: Программируемая радиостанция имеет другой диапазон.");
+        r.pause(2000);
+        r.post(text("Нажмите \"Считать параметры\" или \"Считать из файла\"."));
+        r.pause(2000);
+        return false;
+    }
+    const bool ok = validate_conf(ctx, conf)
+        && encode_image(ctx, conf, old_image, new_image, form.flag_conf_read)
+        && decode_image(ctx, new_image, conf) && validate_conf(ctx, conf);
+    if (!ok) {
+        post_after_blank(r, "Ошибка в веденных данных конфигурации радиостанции.");
+        r.pause(2000);
+        return false;
+    }
+    // The working channel is switched on the running radio, never stored.
+    new_image.bytes[ADDR_N_RAB_KANALA] = old_image.bytes[ADDR_N_RAB_KANALA];
+    return true;
+}
+
 bool fetch_radio_image(const ModelContext &ctx, int &com_port_id, RS_EEPROM_IMAGE &image)
 {
     const Reporter &r = ctx.reporter;
     r.post(text("Пожалуйта подождите: получение настроек из радиостанции"));
+    r.progress(ProgressStep::WakeUp);
     com_port_id = open_station_port(ctx);
 
     static const uint8_t query[] = {'$', 'P', 'S', 'S', 0x0D};
@@ -182,9 +201,11 @@ bool fetch_radio_image(const ModelContext &ctx, int &com_port_id, RS_EEPROM_IMAG
     return true;
 }
 
-bool program_radio(const ModelContext &ctx, int &com_port_id, const PROGRAM_FORM &form)
+bool program_radio(const ModelContext &ctx, int &com_port_id, const PROGRAM_FORM &form,
+                   ProgramRun *run)
 {
     const Reporter &r = ctx.reporter;
+    r.progress(ProgressStep::WakeUp);
     com_port_id = open_station_port(ctx);
     if (com_port_id < 0)
         return false;
@@ -232,13 +253,16 @@ bool program_radio(const ModelContext &ctx, int &com_port_id, const PROGRAM_FORM
     uint8_t keys_old[KEY_SLOTS], keys_new[KEY_SLOTS];
     scrambler_keys(old_image, keys_old);
     scrambler_keys(new_image, keys_new);
-    // The working channel is switched on the running radio below, never stored.
-    new_image.bytes[ADDR_N_RAB_KANALA] = old_image.bytes[ADDR_N_RAB_KANALA];
+    if (run && run->before_writing && !run->before_writing(old_image))
+        return false;
 
     constexpr int ROUNDS = 3;
     for (int round = 1; !images_equal(old_image, new_image); ++round) {
-        if (!send_differences(ctx, port, old_image, new_image))
+        if (run)
+            run->writes_begun = true;
+        if (!send_differences(ctx, port, old_image, new_image, round))
             return false;
+        r.progress(ProgressStep::ReadBack, round);
         if (!read_image(port, &old_image, ctx)) {
             r.post(text(NO_CONTACT));
             return false;

@@ -8,6 +8,7 @@
 #include "rs_conf.h"
 
 #include <cstdint>
+#include <functional>
 
 // Checks that the radio answers, then reads its image twice into `image` (the window's
 // buffer; unchanged unless two agreeing dumps arrived). True when the image decodes.
@@ -23,7 +24,22 @@ struct PROGRAM_FORM {
     RS_CONF conf{};               // the form as a parameter set
 };
 
+// The image programming aims for: the form's set encoded over the radio's image, the radio's
+// stored working channel kept. Checks the band and the data and posts the failure texts of
+// the programming run's preparation. Sends nothing.
+bool build_program_image(const ModelContext &ctx, const PROGRAM_FORM &form,
+                         const RS_EEPROM_IMAGE &old_image, RS_EEPROM_IMAGE &new_image);
+
+// What a caller adds to one programming run.
+struct ProgramRun {
+    // Called with the radio's image just read, once the image to write is ready and before
+    // the first write packet; false ends the run with nothing written.
+    std::function<bool(const RS_EEPROM_IMAGE &radio_image)> before_writing;
+    bool writes_begun = false;  // out: a write packet was sent
+};
+
 // Takes the radio off transmission and tone call, writes the differing programmable
 // bytes until a read-back matches (three rounds at most), then switches the radio to the
 // working channel and restores its state. True only when the read-back matched.
-bool program_radio(const ModelContext &ctx, int &com_port_id, const PROGRAM_FORM &form);
+bool program_radio(const ModelContext &ctx, int &com_port_id, const PROGRAM_FORM &form,
+                   ProgramRun *run = nullptr);

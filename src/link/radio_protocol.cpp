@@ -121,7 +121,9 @@ bool read_image(int port, RS_EEPROM_IMAGE *image, const ImageCheck &decodes,
         reporter.pause(DUMP_WAIT_MS);
         std::fill(first.begin(), first.end(), 0);
         std::fill(second.begin(), second.end(), 0);
+        int copy_number = 0;
         for (std::vector<uint8_t> *copy : {&first, &second}) {
+            reporter.progress(ProgressStep::Dump, ++copy_number, 2);
             com_purge_rx(port);
             if (!send(port, DUMP_REQUEST, sizeof DUMP_REQUEST)) {
                 reporter.post(text("Не удалось записать в порт."));

@@ -35,3 +35,9 @@ void Reporter::report(const QString &text) const
 }
 
 void Reporter::pause(int ms) const { sleeper().sleep_ms(ms); }
+
+void Reporter::progress(ProgressStep step, int n, int total) const
+{
+    if (sink_)
+        sink_->show_progress(step, n, total);
+}

@@ -5,11 +5,21 @@
 
 #include <QString>
 
+// Steps of the long radio work, for a sink that shows progress (the window does not).
+enum class ProgressStep {
+    WakeUp,      // the port is being opened and the radio's interface woken
+    Dump,        // an image dump is requested: n = 1 or 2 of a pair
+    WriteRound,  // n = the round, total = the packets it sends
+    WriteBatch,  // n = packets sent so far in the round, total = the round's packets
+    ReadBack,    // the round's read-back
+};
+
 class MessageSink {
 public:
     virtual ~MessageSink() = default;
     // Replaces the one line the user sees (an empty text blanks it).
     virtual void show_text(const QString &text) = 0;
+    virtual void show_progress(ProgressStep, int /*n*/, int /*total*/) {}
 };
 
 class Sleeper {
@@ -39,6 +49,7 @@ public:
     // A failure: blank line, 50 ms, the message, 2000 ms.
     void report(const QString &text) const;
     void pause(int ms) const;
+    void progress(ProgressStep step, int n = 0, int total = 0) const;
 
     MessageSink *sink() const { return sink_; }
     Sleeper &sleeper() const { return sleeper_ ? *sleeper_ : default_sleeper(); }

@@ -1,19 +1,14 @@
 #pragma once
-// The one textual form of a frequency in kHz ("148000" is shown as " 148.000") and the
-// editors of the channel table's frequency cells.
+// The editors of the channel table's frequency cells, which keep their text in the one
+// textual form of a frequency (freq_text.h).
 
 #include <QLineEdit>
 #include <QList>
 #include <QString>
 #include <cstdint>
 
+#include "freq_text.h"
 #include "station_config.h"
-
-// Digits with a point before the last three and a blank after every further three,
-// counted from the right (a blank also leads when a group is complete).
-QString freq_text_format(const QString &text);
-// Removes every blank and every point.
-QString freq_text_strip(const QString &text);
 
 // A digit-only editor that keeps its text in the grouped frequency form while typing.
 class FLOAT_LINE_EDIT : public QLineEdit {

@@ -469,26 +469,11 @@ void PROGRAMMATOR_K40::on_zapret_stateChanged(int state)
         flag_zapret = 0;
     } else {
         flag_zapret = 1;
-        const bool ravno = flag_f_prd_ravno_f_prm != 0;
-        int32_t prm[KANALS_ROWS];
-        int32_t prd[KANALS_ROWS];
-        for (int r = 0; r < KANALS_ROWS; ++r) {
-            prm[r] = text_leading_digits(freq_text_strip(cell_item(r, 0)->text()));
-            prd[r] = ravno ? prm[r]
-                           : text_leading_digits(freq_text_strip(cell_item(r, 1)->text()));
-        }
-        for (int32_t *f : {prd, prm})
-            for (int r = 0; r < KANALS_ROWS; ++r)
-                if (!is_allowed_frequency(ZAPRET_BIT, f[r]))
-                    f[r] = 0;
-        auto text_of = [](int32_t f) {
-            return f == 0 ? QString() : freq_text_format(QString::number(f));
-        };
-        for (int r = 0; r < KANALS_ROWS; ++r) {
-            cell_item(r, 0)->setText(text_of(prm[r]));
-            if (!ravno)
-                cell_item(r, 1)->setText(text_of(prd[r]));
-        }
+        FORM_TEXTS form = form_texts();
+        clear_forbidden_frequencies(form);
+        for (int r = 0; r < KANALS_ROWS; ++r)
+            for (int c = 0; c < (form.ravno ? 1 : 2); ++c)
+                cell_item(r, c)->setText(form.cells[r][c]);
     }
     rebuild_table();  // the new delegate carries the new flag_zapret
     unlock_form();

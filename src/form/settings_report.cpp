@@ -2,7 +2,7 @@
 
 #include <QStringEncoder>
 
-#include "freq_edit.h"
+#include "freq_text.h"
 
 namespace {
 

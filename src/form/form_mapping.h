@@ -36,3 +36,7 @@ bool check_form_filled(const FORM_TEXTS &form);
 
 // The band-dependent window title.
 QString window_title(const STATION_CONFIG &station, uint8_t diapazon_code);
+
+// What switching the forbidden-frequency mode on does to the table: every receive and
+// transmit frequency the mode forbids is emptied.
+void clear_forbidden_frequencies(FORM_TEXTS &form);

@@ -3,7 +3,9 @@
 #include "conf_texts.h"
 #include "editor_numbers.h"
 #include "frequency.h"
-#include "freq_edit.h"
+#include "freq_text.h"
+#include "image_map.h"
+#include "validation.h"
 
 namespace {
 
@@ -106,4 +108,20 @@ QString window_title(const STATION_CONFIG &station, uint8_t diapazon_code)
             title += QStringLiteral("[%1-%2 кГц] ").arg(b.freq_start).arg(b.freq_end);
     }
     return title;
+}
+
+void clear_forbidden_frequencies(FORM_TEXTS &form)
+{
+    const auto cleared = [](const QString &cell) {
+        const int32_t f = text_leading_digits(freq_text_strip(cell));
+        return is_allowed_frequency(ZAPRET_BIT, f) && f != 0
+                   ? freq_text_format(QString::number(f))
+                   : QString();
+    };
+    for (int row = 0; row < FORM_ROWS; ++row) {
+        // In tx = rx mode the one frequency column stands for both.
+        form.cells[row][0] = cleared(form.cells[row][0]);
+        if (!form.ravno)
+            form.cells[row][1] = cleared(form.cells[row][1]);
+    }
 }
