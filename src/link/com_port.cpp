@@ -30,6 +30,7 @@ std::mutex table_mutex;
 COM_PORT ports[COM_PORT_COUNT];
 
 std::mutex factory_mutex;
+QString last_open_error;  // under table_mutex
 SerialDeviceFactory device_factory;
 
 std::unique_ptr<SerialDevice> create_device()
@@ -265,6 +266,10 @@ private:
         }
         std::unique_ptr<SerialDevice> device = create_device();
         if (!device || !device->open(name, speed)) {
+            {
+                std::lock_guard<std::mutex> lock(table_mutex);
+                last_open_error = device ? device->last_error() : QString();
+            }
             service_->mark_done(r, -1, true);
             return;
         }
@@ -420,10 +425,28 @@ void com_service_stop()
 
 bool com_service_running() { return worker != nullptr; }
 
+QString com_last_open_error()
+{
+    std::lock_guard<std::mutex> lock(table_mutex);
+    return last_open_error;
+}
+
 int com_open(const char *name, int speed)
 {
-    if (!name || std::strlen(name) > static_cast<size_t>(COM_NAME_MAX) || speed <= 0)
+    {
+        std::lock_guard<std::mutex> lock(table_mutex);
+        last_open_error.clear();
+    }
+    if (!name || !*name) {
+        std::lock_guard<std::mutex> lock(table_mutex);
+        last_open_error = QStringLiteral("имя порта не задано");
         return -1;
+    }
+    if (std::strlen(name) > static_cast<size_t>(COM_NAME_MAX) || speed <= 0) {
+        std::lock_guard<std::mutex> lock(table_mutex);
+        last_open_error = QStringLiteral("недопустимое имя или скорость порта");
+        return -1;
+    }
     int reopen = -1;
     int reuse = -1;
     {
@@ -471,6 +494,7 @@ int com_open(const char *name, int speed)
         std::lock_guard<std::mutex> lock(table_mutex);
         ports[index] = COM_PORT{};
         if (!worker) {
+            last_open_error = QStringLiteral("служба порта не запущена");
             std::fputs("Не удалось открыть порт\n", stdout);
             std::fflush(stdout);
         }

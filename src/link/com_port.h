@@ -4,6 +4,8 @@
 // (at most 30 s). Opening and closing run in the caller's thread; the device object itself
 // lives in the worker, so the caller's part is the slot bookkeeping and the wake-up waits.
 
+#include <QString>
+
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -65,6 +67,9 @@ void com_service_stop();
 bool com_service_running();
 
 int com_open(const char *name, int speed);
+// Why the last com_open failed (no such device, no permission, in use, ...); empty after a
+// success.
+QString com_last_open_error();
 void com_close(int index);
 
 int com_read(int index, uint8_t *buffer, int length);

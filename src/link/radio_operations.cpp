@@ -15,10 +15,16 @@ QString text(const char *utf8) { return QString::fromUtf8(utf8); }
 
 const char *const NO_CONTACT = "Не удалось войти в связь";
 
+// A port that does not open says why, beside the run's own messages.
 int open_station_port(const ModelContext &ctx)
 {
     const STATION_CONFIG &st = ctx.config();
-    return com_open(st.Com_Port_Name, st.Com_Port_BaudRate);
+    const int index = com_open(st.Com_Port_Name, st.Com_Port_BaudRate);
+    if (index < 0)
+        ctx.reporter.note(QStringLiteral("Не удалось открыть порт %1: %2")
+                              .arg(QString::fromLocal8Bit(st.Com_Port_Name),
+                                   com_last_open_error()));
+    return index;
 }
 
 bool images_equal(const RS_EEPROM_IMAGE &a, const RS_EEPROM_IMAGE &b)

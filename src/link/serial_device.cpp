@@ -3,17 +3,22 @@
 #include "deadline.h"
 
 #include <QSerialPort>
+#include <QSerialPortInfo>
 #include <QThread>
 
 #include <algorithm>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
+#include <grp.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -35,6 +40,38 @@ bool wait_failed_for_good(QSerialPort *port)
 
 constexpr int DRAIN_POLL_MS = 2;
 
+// Why a port did not open, in words a technician can act on. Qt reports both a device the
+// user may not open and one another program holds (its lock file) as PermissionError, so
+// the device's own permissions tell them apart.
+QString open_failure_reason(const QSerialPort &port, const char *name)
+{
+    switch (port.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("нет такого устройства");
+    case QSerialPort::PermissionError:
+    case QSerialPort::OpenError:
+        break;
+    default:
+        return port.errorString();
+    }
+#ifdef Q_OS_UNIX
+    const QByteArray path = QSerialPortInfo(QString::fromLocal8Bit(name)).systemLocation()
+                                .toLocal8Bit();
+    if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
+        QString group = QStringLiteral("dialout");
+        struct stat st {};
+        if (::stat(path.constData(), &st) == 0)
+            if (const struct group *g = ::getgrgid(st.st_gid))
+                group = QString::fromLocal8Bit(g->gr_name);
+        return QStringLiteral("нет прав доступа; устройство принадлежит группе %1 (в Debian "
+                              "это dialout): добавьте пользователя в эту группу командой "
+                              "\"sudo usermod -aG %1 $USER\" и войдите в систему заново")
+            .arg(group);
+    }
+#endif
+    return QStringLiteral("порт занят другой программой");
+}
+
 }  // namespace
 
 std::unique_ptr<SerialDevice> make_qt_serial_device()
@@ -53,7 +90,7 @@ bool QtSerialDevice::open(const char *name, int speed)
     auto *port = new QSerialPort;
     port->setPortName(QString::fromLocal8Bit(name));
     if (!port->open(QIODevice::ReadWrite)) {
-        last_error_ = port->errorString();
+        last_error_ = open_failure_reason(*port, name);
         print_line("Не удалось открыть порт");
         delete port;
         return false;
@@ -62,7 +99,7 @@ bool QtSerialDevice::open(const char *name, int speed)
     // Held until close, whatever lock folder each program uses: two programs never share a
     // port.
     if (::flock(static_cast<int>(port->handle()), LOCK_EX | LOCK_NB) != 0) {
-        last_error_ = QStringLiteral("the port is in use by another program");
+        last_error_ = QStringLiteral("порт занят другой программой");
         print_line("Не удалось открыть порт");
         port->close();
         delete port;

@@ -1,5 +1,7 @@
 #include "tfm_message.h"
 
+#include <cstdio>
+
 #include <QIcon>
 #include <QLineEdit>
 #include <QResizeEvent>
@@ -56,4 +58,14 @@ void TfmMessage2::show_text(const QString &text)
     if (log_target_)
         log_target_->append_line(QStringLiteral(" ") + stamp + QStringLiteral(" :      ") + text);
     TfmMessage::show_text(text);
+}
+
+void TfmMessage2::show_note(const QString &text)
+{
+    if (log_target_)
+        log_target_->append_line(QStringLiteral(" ") + log_time_stamp() + QStringLiteral(" >> ")
+                                 + text);
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
 }

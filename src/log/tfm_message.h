@@ -42,6 +42,9 @@ public:
     ~TfmMessage2() override;
 
     void show_text(const QString &text) override;
+    // Into the log dialog, time-stamped and marked " >> " instead of the strip's " :      ",
+    // and onto standard output; the strip keeps its text.
+    void show_note(const QString &text) override;
 
     void set_log_target(DBUG_FORM *target) { log_target_ = target; }
     DBUG_FORM *log_target() const { return log_target_; }

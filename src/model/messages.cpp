@@ -41,3 +41,9 @@ void Reporter::progress(ProgressStep step, int n, int total) const
     if (sink_)
         sink_->show_progress(step, n, total);
 }
+
+void Reporter::note(const QString &text) const
+{
+    if (sink_)
+        sink_->show_note(text);
+}

@@ -20,6 +20,9 @@ public:
     // Replaces the one line the user sees (an empty text blanks it).
     virtual void show_text(const QString &text) = 0;
     virtual void show_progress(ProgressStep, int /*n*/, int /*total*/) {}
+    // A technical detail for the record (why a port did not open, where a backup went):
+    // kept beside the messages without replacing the line the user sees.
+    virtual void show_note(const QString &) {}
 };
 
 class Sleeper {
@@ -50,6 +53,7 @@ public:
     void report(const QString &text) const;
     void pause(int ms) const;
     void progress(ProgressStep step, int n = 0, int total = 0) const;
+    void note(const QString &text) const;
 
     MessageSink *sink() const { return sink_; }
     Sleeper &sleeper() const { return sleeper_ ? *sleeper_ : default_sleeper(); }
