@@ -95,6 +95,29 @@ StationLoadResult read_station_conf_from_file(STATION_CONFIG *conf, const std::s
     return station_conf_from_texts(conf, band_text, tun_text, port_name, baud_text);
 }
 
+StationFileCheck read_station_files(STATION_CONFIG *conf, const std::string &conf_path,
+                                    const std::string &port_path)
+{
+    if (!conf)
+        return StationFileCheck::Loaded;
+    KEY_VALUE_FILE station(conf_path);
+    if (station.pair_count() == 0)
+        return StationFileCheck::Missing;
+    std::string band_text, tun_text;
+    station.kv_get("DIAPAZON_FREQ", band_text);
+    station.kv_get("TUN", tun_text);
+    if (station_conf_checksum(band_text, tun_text) != STATION_CONF_SEAL)
+        return StationFileCheck::Unsealed;
+    KEY_VALUE_FILE port(port_path);
+    std::string port_name, baud_text;
+    port.kv_get("Com_Port_Name", port_name);
+    port.kv_get("Com_Port_BaudRate", baud_text);
+    return station_conf_from_texts(conf, band_text, tun_text, port_name, baud_text)
+                   == StationLoadResult::Loaded
+               ? StationFileCheck::Loaded
+               : StationFileCheck::Unusable;
+}
+
 StationLoadResult station_conf_from_texts(STATION_CONFIG *conf, const std::string &band_text,
                                           const std::string &tun_text,
                                           const std::string &port_name,

@@ -37,6 +37,17 @@ extern const char *const STATION_DEFAULT_TUN_TEXT;
 StationLoadResult read_station_conf_from_file(STATION_CONFIG *conf,
                                               const std::string &dir = ".");
 
+// The same files for a program that must say what is wrong instead of ending silently:
+// never writes a template. A missing port file leaves the port name empty.
+enum class StationFileCheck {
+    Loaded,
+    Missing,   // the station file does not exist or holds no pair
+    Unsealed,  // its texts do not carry the seal
+    Unusable,  // sealed, but no tuning point, too many points or no band row
+};
+StationFileCheck read_station_files(STATION_CONFIG *conf, const std::string &conf_path,
+                                    const std::string &port_path);
+
 // The checksum the gate compares with STATION_CONF_SEAL.
 uint16_t station_conf_checksum(const std::string &band_text, const std::string &tun_text);
 
