@@ -1,0 +1,103 @@
+#pragma once
+// Runs the k40 executable in a scratch working directory holding the shipped station file,
+// optionally against a simulated radio on a pseudo-terminal.
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <memory>
+
+#include "simulated_radio.h"
+
+struct K40Result {
+    int status = -1;
+    QString out;  // standard output
+    QString err;  // standard error
+};
+
+inline QByteArray file_bytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool put_file(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+inline QByteArray shipped_sample() { return file_bytes(QStringLiteral(K40_SOURCE_DIR "/data/sample.eep")); }
+
+struct K40Fixture {
+    QTemporaryDir dir;
+    std::unique_ptr<SimulatedRadio> radio;
+    static constexpr int BAUD = 9600;  // the slowest line leaves the most slack for a busy machine
+
+    K40Fixture()
+    {
+        QFile::copy(QStringLiteral(K40_SOURCE_DIR "/data/torvel.configuration.K40"),
+                    path(QStringLiteral("torvel.configuration.K40")));
+    }
+    ~K40Fixture()
+    {
+        if (radio)
+            radio->stop();
+    }
+
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    // A radio holding `image`; torvel.txt names its device.
+    bool start_radio(const QByteArray &image, const SimFaults &faults = SimFaults())
+    {
+        SimRadioConfig config;
+        config.image = image;
+        config.baud = BAUD;
+        config.faults = faults;
+        radio = std::make_unique<SimulatedRadio>(config);
+        if (!radio->start())
+            return false;
+        return put_file(path(QStringLiteral("torvel.txt")),
+                        QStringLiteral("[Com_Port_Name]= [%1]\n[Com_Port_BaudRate]= [%2]\n")
+                            .arg(radio->device_name())
+                            .arg(BAUD)
+                            .toUtf8());
+    }
+
+    K40Result run(const QStringList &arguments) const
+    {
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        p.start(QStringLiteral(K40_CLI), arguments);
+        p.waitForFinished(120000);
+        K40Result r;
+        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    // A radio command that should succeed. The read's first state reply has to arrive within
+    // 2.5 byte times of the query; a machine busy with other builds can miss that, which the
+    // programmer reports as no answer before anything else happened. Only that is retried.
+    K40Result run_radio(const QStringList &arguments) const
+    {
+        K40Result r;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            r = run(arguments);
+            if (!r.err.contains(QStringLiteral("Ответ не получен.")))
+                break;
+        }
+        return r;
+    }
+
+    QByteArray radio_image() const { return radio->image(); }
+
+    QStringList backups() const
+    {
+        return QDir(path(QStringLiteral("backups")))
+            .entryList({QStringLiteral("*.eep")}, QDir::Files, QDir::Name);
+    }
+};

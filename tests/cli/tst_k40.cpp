@@ -1,0 +1,470 @@
+// The command-line programmer end to end: offline commands over hand-made images, and the
+// radio commands against the simulated radio, healthy and faulty.
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSerialPort>
+#include <QtTest>
+
+#include <cstring>
+
+#include "../ui_operations/operations_fixture.h"
+#include "image_codec.h"
+#include "image_map.h"
+#include "k40.h"
+#include "k40_fixture.h"
+#include "settings_report.h"
+#include "station_loader.h"
+
+namespace {
+
+STATION_CONFIG station_of(const K40Fixture &f)
+{
+    STATION_CONFIG st{};
+    read_station_files(&st, f.path(QStringLiteral("torvel.configuration.K40")).toStdString(),
+                       f.path(QStringLiteral("none.txt")).toStdString());
+    return st;
+}
+
+// The sample radio with some fields set to known values, encoded by the codec.
+QByteArray known_image(const STATION_CONFIG &st)
+{
+    ModelContext ctx;
+    ctx.station = &st;
+    const QByteArray sample = shipped_sample();
+    RS_EEPROM_IMAGE base{}, out{};
+    std::memcpy(base.bytes, sample.constData(), RS_IMAGE_SIZE);
+    RS_CONF conf{};
+    if (!decode_image(ctx, base, conf))
+        return {};
+    conf.f_prm[0] = 151000;
+    conf.f_prd[0] = 155500;
+    conf.koder[RS_CHANNEL_R] = 5;
+    conf.ph[RS_PH_CHANNEL_R] = 4;
+    conf.ctcss_prd = 103.5;
+    conf.vt_prm = 2100;
+    conf.ur_gromk = 25;
+    conf.microphone = 31;
+    conf.n_rab_kanala = 7;
+    if (!encode_image(ctx, conf, base, out, true))
+        return {};
+    return QByteArray(reinterpret_cast<const char *>(out.bytes), RS_IMAGE_SIZE);
+}
+
+QByteArray with_byte(QByteArray image, int address, uint8_t value)
+{
+    image[address] = static_cast<char>(value);
+    return image;
+}
+
+QJsonObject json_of(const QString &text) { return QJsonDocument::fromJson(text.toUtf8()).object(); }
+
+// Texts of standard error in order, each present.
+bool in_order(const QString &err, const QStringList &texts)
+{
+    int at = 0;
+    for (const QString &t : texts) {
+        at = err.indexOf(t, at);
+        if (at < 0)
+            return false;
+        at += t.size();
+    }
+    return true;
+}
+
+const QString OK = QStringLiteral("Запрограммировали - OK!");
+
+}  // namespace
+
+class TestK40 : public QObject {
+    Q_OBJECT
+private slots:
+    void show_known_fields();
+    void diff_data();
+    void diff();
+    void usage_and_file_errors_data();
+    void usage_and_file_errors();
+    void unsealed_station_is_refused();
+    void report_equals_the_windows();
+
+    void read_saves_the_radio_image();
+    void program_then_verify_with_backup();
+    void dry_run_writes_nothing();
+    void failing_backup_folder_writes_nothing();
+    void failed_program_prints_restore_that_restores();
+    void port_failures_say_why_data();
+    void port_failures_say_why();
+    void trace_records_frames_and_line_events();
+};
+
+void TestK40::show_known_fields()
+{
+    K40Fixture f;
+    const QByteArray image = known_image(station_of(f));
+    QVERIFY(!image.isEmpty());
+    QVERIFY(put_file(f.path(QStringLiteral("known.eep")), image));
+
+    const K40Result r = f.run({QStringLiteral("show"), QStringLiteral("known.eep"),
+                               QStringLiteral("--json")});
+    QCOMPARE(r.status, int(K40_OK));
+    const QJsonObject o = json_of(r.out);
+    QCOMPARE(o[QStringLiteral("band")].toInt(), 1);
+    const QJsonArray ch = o[QStringLiteral("channels")].toArray();
+    QCOMPARE(ch.size(), 9);
+    QCOMPARE(ch[0].toObject()[QStringLiteral("rx_khz")].toInt(), 151000);
+    QCOMPARE(ch[0].toObject()[QStringLiteral("tx_khz")].toInt(), 155500);
+    QCOMPARE(ch[8].toObject()[QStringLiteral("channel")].toString(), QStringLiteral("R"));
+    QCOMPARE(ch[8].toObject()[QStringLiteral("scrambler")].toInt(), 5);
+    QCOMPARE(ch[8].toObject()[QStringLiteral("squelch_text")].toString(),
+             QStringLiteral("Высокий с CTCSS"));
+    QCOMPARE(o[QStringLiteral("ctcss_tx_hz")].toDouble(), 103.5);
+    QCOMPARE(o[QStringLiteral("call_tone_rx_hz")].toDouble(), 2100.0);
+    QCOMPARE(o[QStringLiteral("volume")].toInt(), 25);
+    QCOMPARE(o[QStringLiteral("microphone")].toInt(), 31);
+    QCOMPARE(o[QStringLiteral("working_channel")].toInt(), 7);
+    QCOMPARE(o[QStringLiteral("forbidden")].toBool(), false);
+
+    const K40Result text = f.run({QStringLiteral("show"), QStringLiteral("known.eep")});
+    QCOMPARE(text.status, int(K40_OK));
+    QVERIFY2(text.out.contains(QStringLiteral("Уровень громкости: 25")), qPrintable(text.out));
+    QVERIFY(text.out.contains(QStringLiteral("151.000")));
+    QVERIFY(text.out.contains(QStringLiteral("Ключ 5")));
+}
+
+void TestK40::diff_data()
+{
+    QTest::addColumn<int>("address");  // -1: the known image against the sample
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QStringList>("json_fields");
+    QTest::addColumn<QList<int>>("json_addresses");
+
+    QTest::newRow("same") << 0 << -1 << int(K40_OK) << QStringList() << QStringList()
+                          << QList<int>();
+    QTest::newRow("fields") << -1 << 0 << int(K40_DIFFERENT)
+                            << QStringList{QStringLiteral("Канал 1, частота приема: 150.025 -> 151.000"),
+                                           QStringLiteral("Уровень громкости: 22 -> 25")}
+                            << QStringList{QStringLiteral("channel_1.rx_khz"),
+                                           QStringLiteral("channel_1.tx_khz"),
+                                           QStringLiteral("channel_R.scrambler"),
+                                           QStringLiteral("channel_R.squelch"),
+                                           QStringLiteral("ctcss_tx_hz"),
+                                           QStringLiteral("call_tone_rx_hz"),
+                                           QStringLiteral("volume"),
+                                           QStringLiteral("microphone"),
+                                           QStringLiteral("working_channel")}
+                            << QList<int>();
+    // A factory byte no field shows.
+    QTest::newRow("kept byte") << 61 << 0xA5 << int(K40_DIFFERENT)
+                               << QStringList{QStringLiteral("Прочие отличающиеся адреса:"),
+                                              QStringLiteral("адрес  61:")}
+                               << QStringList() << QList<int>{61};
+}
+
+void TestK40::diff()
+{
+    QFETCH(int, address);
+    QFETCH(int, value);
+    QFETCH(int, status);
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, json_fields);
+    QFETCH(QList<int>, json_addresses);
+
+    K40Fixture f;
+    const QByteArray a = shipped_sample();
+    const QByteArray b = address < 0 ? known_image(station_of(f))
+                         : value < 0 ? a
+                                     : with_byte(a, address, uint8_t(value));
+    QVERIFY(put_file(f.path(QStringLiteral("a.eep")), a));
+    QVERIFY(put_file(f.path(QStringLiteral("b.eep")), b));
+
+    const K40Result r = f.run({QStringLiteral("diff"), QStringLiteral("a.eep"),
+                               QStringLiteral("b.eep")});
+    QCOMPARE(r.status, status);
+    for (const QString &line : lines)
+        QVERIFY2(r.out.contains(line), qPrintable(r.out));
+    if (status == K40_OK)
+        QVERIFY(r.out.isEmpty());
+
+    const K40Result j = f.run({QStringLiteral("diff"), QStringLiteral("a.eep"),
+                               QStringLiteral("b.eep"), QStringLiteral("--json")});
+    QCOMPARE(j.status, status);
+    const QJsonObject o = json_of(j.out);
+    QStringList fields;
+    for (const QJsonValue &v : o[QStringLiteral("fields")].toArray())
+        fields << v.toObject()[QStringLiteral("field")].toString();
+    QCOMPARE(fields, json_fields);
+    QList<int> addresses;
+    for (const QJsonValue &v : o[QStringLiteral("addresses")].toArray())
+        addresses << v.toObject()[QStringLiteral("address")].toInt();
+    QCOMPARE(addresses, json_addresses);
+}
+
+void TestK40::usage_and_file_errors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("text");  // on standard error, or on standard output for help
+
+    const QString s = QStringLiteral("sample.eep");
+    QTest::newRow("no command") << QStringList() << int(K40_USAGE) << QStringLiteral("Команды:");
+    QTest::newRow("unknown command") << QStringList{QStringLiteral("flash")} << int(K40_USAGE)
+                                     << QStringLiteral("неизвестная команда flash");
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("show"), s, QStringLiteral("--xml")}
+                                    << int(K40_USAGE) << QStringLiteral("неизвестный параметр --xml");
+    QTest::newRow("no output") << QStringList{QStringLiteral("report"), s} << int(K40_USAGE)
+                               << QStringLiteral("-o ФАЙЛ");
+    QTest::newRow("extra argument") << QStringList{QStringLiteral("show"), s, s} << int(K40_USAGE)
+                                    << QStringLiteral("неверное число аргументов");
+    QTest::newRow("bad baud") << QStringList{QStringLiteral("verify"), s, QStringLiteral("--baud"),
+                                             QStringLiteral("fast")}
+                              << int(K40_USAGE) << QStringLiteral("неверная скорость");
+    QTest::newRow("help") << QStringList{QStringLiteral("diff"), QStringLiteral("--help")}
+                          << int(K40_OK) << QStringLiteral("Использование: k40 diff A B");
+    QTest::newRow("help command") << QStringList{QStringLiteral("help"), QStringLiteral("read")}
+                                  << int(K40_OK) << QStringLiteral("Использование: k40 read -o");
+    QTest::newRow("missing file") << QStringList{QStringLiteral("show"), QStringLiteral("no.eep")}
+                                  << int(K40_DATA) << QStringLiteral("нет такого файла");
+    QTest::newRow("short file") << QStringList{QStringLiteral("show"), QStringLiteral("short.eep")}
+                                << int(K40_DATA) << QStringLiteral("длина 152 байт");
+    QTest::newRow("unknown band") << QStringList{QStringLiteral("show"), QStringLiteral("band9.eep")}
+                                  << int(K40_DATA)
+                                  << QStringLiteral("Данный тип радиостанций не поддерживается");
+    QTest::newRow("report folder missing")
+        << QStringList{QStringLiteral("report"), s, QStringLiteral("-o"), QStringLiteral("no/r.html")}
+        << int(K40_DATA) << QStringLiteral("нет такого файла или папки");
+}
+
+void TestK40::usage_and_file_errors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, text);
+    K40Fixture f;
+    QVERIFY(put_file(f.path(QStringLiteral("sample.eep")), shipped_sample()));
+    QVERIFY(put_file(f.path(QStringLiteral("short.eep")), shipped_sample().left(152)));
+    QVERIFY(put_file(f.path(QStringLiteral("band9.eep")),
+                     with_byte(shipped_sample(), ADDR_BAND_CODE, 9)));
+    const K40Result r = f.run(arguments);
+    QCOMPARE(r.status, status);
+    QVERIFY2((r.err + r.out).contains(text), qPrintable(r.err + r.out));
+}
+
+void TestK40::unsealed_station_is_refused()
+{
+    K40Fixture f;
+    QVERIFY(put_file(f.path(QStringLiteral("sample.eep")), shipped_sample()));
+    QByteArray station = file_bytes(f.path(QStringLiteral("torvel.configuration.K40")));
+    station.replace("146000", "146025");
+    QVERIFY(put_file(f.path(QStringLiteral("edited.K40")), station));
+
+    const K40Result r = f.run({QStringLiteral("show"), QStringLiteral("sample.eep"),
+                               QStringLiteral("--station"), QStringLiteral("edited.K40")});
+    QCOMPARE(r.status, int(K40_DATA));
+    QVERIFY(r.err.contains(QStringLiteral("edited.K40 не прошел проверку контрольной суммы")));
+    QVERIFY(r.out.isEmpty());
+    // Nothing was written beside it, unlike the window's template.
+    QVERIFY(!QFile::exists(f.path(QStringLiteral("torvel.txt"))));
+}
+
+void TestK40::report_equals_the_windows()
+{
+    K40Fixture f;
+    const QByteArray image = known_image(station_of(f));
+    QVERIFY(put_file(f.path(QStringLiteral("known.eep")), image));
+    const K40Result r = f.run({QStringLiteral("report"), QStringLiteral("known.eep"),
+                               QStringLiteral("-o"), QStringLiteral("out.html")});
+    QCOMPARE(r.status, int(K40_OK));
+
+    WindowFixture w;
+    w.dialogs.file_names << f.path(QStringLiteral("known.eep"));
+    w.w().run_operation(2000);
+    QCOMPARE(w.last_message(), QStringLiteral("Конфигурация успешно считана из файла."));
+    QCOMPARE(file_bytes(f.path(QStringLiteral("out.html"))), settings_report(w.w().form_texts()));
+}
+
+void TestK40::read_saves_the_radio_image()
+{
+    K40Fixture f;
+    QVERIFY(f.start_radio(shipped_sample()));
+    const K40Result r = f.run_radio({QStringLiteral("read"), QStringLiteral("-o"),
+                               QStringLiteral("radio.eep")});
+    QVERIFY2(r.status == K40_OK, qPrintable(r.err));
+    QCOMPARE(file_bytes(f.path(QStringLiteral("radio.eep"))), shipped_sample());
+    QVERIFY2(in_order(r.err, {QStringLiteral("Пожалуйта подождите: получение настроек из радиостанции"),
+                              QStringLiteral("Параметры считаны."),
+                              QStringLiteral("radio.eep")}),
+             qPrintable(r.err));
+    QVERIFY(f.radio->write_packets().empty());
+}
+
+void TestK40::program_then_verify_with_backup()
+{
+    K40Fixture f;
+    QVERIFY(f.start_radio(shipped_sample()));
+    const QByteArray known = known_image(station_of(f));
+    QVERIFY(put_file(f.path(QStringLiteral("known.eep")), known));
+
+    const K40Result before = f.run_radio({QStringLiteral("verify"), QStringLiteral("known.eep")});
+    QCOMPARE(before.status, int(K40_DIFFERENT));
+    QVERIFY(before.out.contains(QStringLiteral("НЕ содержит")));
+
+    const K40Result r = f.run_radio({QStringLiteral("program"), QStringLiteral("known.eep")});
+    QCOMPARE(r.status, int(K40_OK));
+    QVERIFY2(in_order(r.err, {QStringLiteral("сохранение настроек в радиостанцию"),
+                              QStringLiteral("Резервная копия радиостанции: ./backups/K40-"),
+                              OK}),
+             qPrintable(r.err));
+    // Programming keeps the radio's stored working channel and switches the running radio.
+    QCOMPARE(f.radio_image(), with_byte(known, ADDR_N_RAB_KANALA, uint8_t(shipped_sample()[60])));
+    QCOMPARE(int(f.radio->state().nk), 7);
+
+    const QStringList backups = f.backups();
+    QCOMPARE(backups.size(), 1);
+    QVERIFY(QRegularExpression(QStringLiteral("^K40-\\d{8}-\\d{6}\\.eep$")).match(backups[0]).hasMatch());
+    QCOMPARE(file_bytes(f.path(QStringLiteral("backups/") + backups[0])), shipped_sample());
+
+    const K40Result after = f.run_radio({QStringLiteral("verify"), QStringLiteral("known.eep")});
+    QCOMPARE(after.status, int(K40_OK));
+    QVERIFY(after.out.contains(QStringLiteral("Радиостанция содержит конфигурацию файла known.eep")));
+
+    // A second run within the same second keeps its own copy.
+    const K40Result again = f.run_radio({QStringLiteral("program"), QStringLiteral("known.eep")});
+    QCOMPARE(again.status, int(K40_OK));
+    QCOMPARE(f.backups().size(), 2);
+}
+
+void TestK40::dry_run_writes_nothing()
+{
+    K40Fixture f;
+    QVERIFY(f.start_radio(shipped_sample()));
+    QVERIFY(put_file(f.path(QStringLiteral("b.eep")),
+                     with_byte(shipped_sample(), ADDR_UR_GROMK,
+                               uint8_t((shipped_sample()[ADDR_UR_GROMK] & ~LEVEL_BITS) | 25))));
+    const K40Result r = f.run_radio({QStringLiteral("program"), QStringLiteral("b.eep"),
+                               QStringLiteral("--dry-run"), QStringLiteral("--json")});
+    QCOMPARE(r.status, int(K40_OK));
+    const QJsonObject o = json_of(r.out);
+    const QJsonArray writes = o[QStringLiteral("writes")].toArray();
+    QCOMPARE(writes.size(), 1);
+    QCOMPARE(writes[0].toObject()[QStringLiteral("address")].toInt(), ADDR_UR_GROMK);
+    QCOMPARE(o[QStringLiteral("fields")].toArray()[0].toObject()[QStringLiteral("field")].toString(),
+             QStringLiteral("volume"));
+    QVERIFY(f.radio->write_packets().empty());
+    QCOMPARE(f.radio_image(), shipped_sample());
+    QVERIFY(f.backups().isEmpty());
+    QVERIFY(!r.err.contains(OK));
+}
+
+void TestK40::failing_backup_folder_writes_nothing()
+{
+    K40Fixture f;
+    QVERIFY(f.start_radio(shipped_sample()));
+    QVERIFY(put_file(f.path(QStringLiteral("known.eep")), known_image(station_of(f))));
+    QVERIFY(put_file(f.path(QStringLiteral("backups")), "not a folder"));
+
+    const K40Result r = f.run_radio({QStringLiteral("program"), QStringLiteral("known.eep")});
+    QCOMPARE(r.status, int(K40_DATA));
+    QVERIFY2(r.err.contains(QStringLiteral("не удалось сохранить резервную копию ./backups/K40-")),
+             qPrintable(r.err));
+    QVERIFY(r.err.contains(QStringLiteral("В радиостанцию ничего не записано")));
+    QVERIFY(!r.err.contains(OK));
+    QVERIFY(f.radio->write_packets().empty());
+    QCOMPARE(f.radio_image(), shipped_sample());
+}
+
+void TestK40::failed_program_prints_restore_that_restores()
+{
+    K40Fixture f;
+    // The run's own read (two dumps) succeeds; every read-back after the writes is silent.
+    SimFaults faults;
+    QString error;
+    QVERIFY2(parse_fault(QStringLiteral("silent/dump=3-"), faults, &error), qPrintable(error));
+    QVERIFY(f.start_radio(shipped_sample(), faults));
+    QVERIFY(put_file(f.path(QStringLiteral("known.eep")), known_image(station_of(f))));
+
+    const K40Result r = f.run_radio({QStringLiteral("program"), QStringLiteral("known.eep")});
+    QCOMPARE(r.status, int(K40_RADIO));
+    QVERIFY(!r.err.contains(OK));
+    QVERIFY2(in_order(r.err, {QStringLiteral("Ошибка программирования"),
+                              QStringLiteral("могла быть записана частично"),
+                              QStringLiteral("k40 program ./backups/K40-")}),
+             qPrintable(r.err));
+    QVERIFY(f.radio_image() != shipped_sample());
+
+    const QString restore = r.err.mid(r.err.indexOf(QStringLiteral("k40 program ./backups/")))
+                                .section(QLatin1Char('\n'), 0, 0);
+    f.radio->set_faults(SimFaults());
+    const K40Result back = f.run_radio(restore.split(QLatin1Char(' ')).mid(1));
+    QCOMPARE(back.status, int(K40_OK));
+    QCOMPARE(f.radio_image(), shipped_sample());
+}
+
+void TestK40::port_failures_say_why_data()
+{
+    QTest::addColumn<bool>("held");  // another program has the port open
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("no such device") << false << QStringLiteral("нет такого устройства");
+    QTest::newRow("in use") << true << QStringLiteral("порт занят другой программой");
+}
+
+void TestK40::port_failures_say_why()
+{
+    QFETCH(bool, held);
+    QFETCH(QString, reason);
+    K40Fixture f;
+    QVERIFY(f.start_radio(shipped_sample()));
+    QVERIFY(put_file(f.path(QStringLiteral("known.eep")), shipped_sample()));
+    QString port = QStringLiteral("/dev/ttyK40none");
+    QSerialPort holder;
+    if (held) {
+        port = f.radio->device_name();
+        holder.setPortName(port);
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+    }
+    const K40Result r = f.run({QStringLiteral("verify"), QStringLiteral("known.eep"),
+                               QStringLiteral("--port"), port});
+    QCOMPARE(r.status, int(K40_RADIO));
+    QVERIFY2(r.err.contains(QStringLiteral("Не удалось открыть порт %1: %2").arg(port, reason)),
+             qPrintable(r.err));
+}
+
+void TestK40::trace_records_frames_and_line_events()
+{
+    K40Fixture f;
+    SimFaults faults;
+    QString error;
+    // The first state query goes unanswered: the read ends on its time-out.
+    QVERIFY2(parse_fault(QStringLiteral("silent/state=2"), faults, &error), qPrintable(error));
+    QVERIFY(f.start_radio(shipped_sample(), faults));
+    QVERIFY(put_file(f.path(QStringLiteral("bug.trace")), "earlier run\n"));
+
+    const K40Result ok = f.run_radio({QStringLiteral("read"), QStringLiteral("-o"),
+                                QStringLiteral("r.eep"), QStringLiteral("--trace"),
+                                QStringLiteral("bug.trace")});
+    QCOMPARE(ok.status, int(K40_OK));
+    const K40Result failed = f.run({QStringLiteral("read"), QStringLiteral("-o"),
+                                    QStringLiteral("r.eep"), QStringLiteral("--trace=bug.trace")});
+    QCOMPARE(failed.status, int(K40_RADIO));
+
+    const QString trace = QString::fromUtf8(file_bytes(f.path(QStringLiteral("bug.trace"))));
+    const QString stamp = QStringLiteral("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
+    QVERIFY(trace.startsWith(QStringLiteral("earlier run\n")));  // appended
+    for (const QString &pattern :
+         {stamp + QStringLiteral("-- открытие \\S+: 9600 бит/с, 8N1, без управления потоком: открыт"),
+          stamp + QStringLiteral("-- DTR 0"), stamp + QStringLiteral("-- RTS 1"),
+          stamp + QStringLiteral("-- очистка приема"),
+          stamp + QStringLiteral("-> 24 50 53 53 0d \\|\\$PSS\\.\\|"),
+          stamp + QStringLiteral("<- 24 53 53 [0-9a-f ]+\\|\\$SS"),
+          stamp + QStringLiteral("<- 24 53 45 00 [0-9a-f ]+\\|\\$SE"),
+          stamp + QStringLiteral("-- чтение: время ожидания \\d+ мс истекло, получено 0 из 7 байт"),
+          stamp + QStringLiteral("-- закрытие порта")})
+        QVERIFY2(QRegularExpression(pattern).match(trace).hasMatch(), qPrintable(pattern));
+    // Two dumps of 153 records in each run, four records to a line.
+    QCOMPARE(trace.count(QStringLiteral("|$SE")), 2 * 39);
+}
+
+QTEST_MAIN(TestK40)
+#include "tst_k40.moc"
