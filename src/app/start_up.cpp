@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QPointer>
+#include <cstdio>
 #include <ctime>
 #include <memory>
 
@@ -12,6 +13,7 @@
 #include "startup_hook.h"
 #include "startup_project.h"
 #include "station_loader.h"
+#include "trace_device.h"
 
 int run_programmator(int argc, char **argv, DialogSeam *dialogs)
 {
@@ -47,6 +49,18 @@ int run_programmator(int argc, char **argv, DialogSeam *dialogs)
     if (read_station_conf_from_file(&station, ".") == StationLoadResult::ExitSilently)
         return 0;
 
+    // "--trace FILE" records the exchange with the radio for a bug report.
+    const QStringList arguments = QCoreApplication::arguments();
+    const qsizetype trace_at = arguments.indexOf(QStringLiteral("--trace"));
+    if (trace_at > 0 && trace_at + 1 < arguments.size()) {
+        QString why;
+        if (!com_start_trace(arguments[trace_at + 1], &why))
+            std::printf("%s\n", QStringLiteral("Не удалось открыть файл трассировки %1: %2")
+                                     .arg(arguments[trace_at + 1], why)
+                                     .toLocal8Bit()
+                                     .constData());
+    }
+
     auto window = std::make_unique<PROGRAMMATOR_K40>(nullptr, &station);
     window->setGeometry(10, 25, 760, 465);
     window->show();
@@ -54,6 +68,7 @@ int run_programmator(int argc, char **argv, DialogSeam *dialogs)
 
     const int result = QApplication::exec();
     window.reset();
+    com_stop_trace();
     set_startup_splash_closer(nullptr);
     startup_project = nullptr;
     splash.reset();

@@ -4,6 +4,7 @@
 #include "main_window.h"
 
 #include <QCheckBox>
+#include <QDateTime>
 #include <QFile>
 #include <QSaveFile>
 #include <QTableWidget>
@@ -13,6 +14,7 @@
 #include "dialog_seam.h"
 #include "editor_numbers.h"
 #include "form_mapping.h"
+#include "image_file.h"
 #include "image_codec.h"
 #include "line_edit_int.h"
 #include "param_editors.h"
@@ -230,7 +232,20 @@ void PROGRAMMATOR_K40::send_program_to_rs()
     form.form_filled = check_form_filled();
     read_form(form.conf);
 
-    if (program_radio(model_context(), com_port_id, form)) {
+    // The radio's image just read is kept before anything is written to it.
+    ProgramRun run;
+    run.before_writing = [this](const RS_EEPROM_IMAGE &radio) {
+        QString path, why;
+        if (write_backup(QStringLiteral("."), radio, QDateTime::currentDateTime(), &path, &why)) {
+            reporter().note(text("Резервная копия радиостанции: %1").arg(path));
+            return true;
+        }
+        reporter().post(text("Ошибка: не удалось сохранить резервную копию %1: %2. "
+                             "В радиостанцию ничего не записано.")
+                            .arg(path, why));
+        return false;
+    };
+    if (program_radio(model_context(), com_port_id, form, &run)) {
         log_strip->clear();
         reporter().post(text("Запрограммировали - OK!"));
     } else {

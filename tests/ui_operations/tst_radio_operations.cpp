@@ -24,6 +24,17 @@ QByteArray image_with_bad_frequency()
     return image;
 }
 
+// The lines the window wrote to its log dialog beside the strip's texts.
+QStringList log_notes(const PROGRAMMATOR_K40 &w)
+{
+    QStringList out;
+    const QString marker = QStringLiteral(" >> ");
+    for (const QString &line : w.log_dialog->browser()->toPlainText().split(QLatin1Char('\n')))
+        if (line.indexOf(marker) >= 0)
+            out << line.mid(line.indexOf(marker) + marker.size());
+    return out;
+}
+
 int count_address(const std::vector<SimWritePacket> &packets, int address)
 {
     int n = 0;
@@ -46,6 +57,9 @@ private slots:
     void transmitting_radio_is_taken_off_and_put_back();
     void program_failures_data();
     void program_failures();
+    void program_keeps_a_backup_first();
+    void failing_backup_writes_nothing();
+    void port_that_does_not_open_says_why();
 };
 
 void TestRadioOperations::read_fills_the_form()
@@ -211,6 +225,56 @@ void TestRadioOperations::program_failures()
         QVERIFY(m.contains(u("Ошибка: Программируемая радиостанция имеет другой диапазон.")));
     if (kind != 4)
         QCOMPARE(f.radio->image(), before);
+}
+
+void TestRadioOperations::program_keeps_a_backup_first()
+{
+    WindowFixture f;
+    f.w().run_operation(2004);
+    f.w().ed_ur_gromk->setText(QStringLiteral("25"));
+    f.w().run_operation(2003);
+    QCOMPARE(f.last_message(), u(OK));
+    const QStringList backups = QDir(f.dir.filePath(QStringLiteral("backups")))
+                                    .entryList({QStringLiteral("K40-*.eep")}, QDir::Files);
+    QCOMPARE(backups.size(), 1);
+    QCOMPARE(read_file(f.dir.filePath(QStringLiteral("backups/") + backups[0])), sample_image());
+    QCOMPARE(log_notes(f.w()),
+             QStringList{u("Резервная копия радиостанции: ./backups/") + backups[0]});
+}
+
+void TestRadioOperations::failing_backup_writes_nothing()
+{
+    WindowFixture f;
+    QFile blocker(f.dir.filePath(QStringLiteral("backups")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    f.w().run_operation(2004);
+    f.w().ed_ur_gromk->setText(QStringLiteral("25"));
+    f.w().run_operation(2003);
+    const QStringList m = f.messages();
+    QCOMPARE(m.last(), u(FAILED));
+    QVERIFY2(m[m.size() - 2].startsWith(u("Ошибка: не удалось сохранить резервную копию "
+                                          "./backups/K40-")),
+             qPrintable(m.join(QLatin1Char('|'))));
+    QVERIFY(m[m.size() - 2].contains(u("В радиостанцию ничего не записано.")));
+    QVERIFY(f.radio->write_packets().empty());
+    QCOMPARE(f.radio->image(), sample_image());
+}
+
+void TestRadioOperations::port_that_does_not_open_says_why()
+{
+    WindowFixture f;
+    f.window.reset();
+    const QByteArray missing("/dev/ttyK40none");
+    std::memset(f.station.Com_Port_Name, 0, sizeof f.station.Com_Port_Name);
+    std::memcpy(f.station.Com_Port_Name, missing.constData(), size_t(missing.size()));
+    f.window = std::make_unique<PROGRAMMATOR_K40>(nullptr, &f.station, &f.dialogs, &f.sleeper);
+    f.w().run_operation(2004);
+    // The strip says what it always says; the reason goes beside it.
+    QCOMPARE(f.messages().last(), u("Не удалось войти в связь"));
+    QVERIFY2(log_notes(f.w()).contains(u("Не удалось открыть порт %1: нет такого устройства")
+                                           .arg(QString::fromLocal8Bit(missing))),
+             qPrintable(log_notes(f.w()).join(QLatin1Char('|'))));
 }
 
 QTEST_MAIN(TestRadioOperations)
