@@ -11,6 +11,8 @@
 
 constexpr int FORM_ROWS = RS_CHANNELS;  // rows 0..7 are channels 1..8, row 8 is channel R
 constexpr int FORM_MAX_COLUMNS = 4;
+// The channel table has three columns in tx = rx mode (frequency, key, squelch), else four.
+constexpr int columns_for(bool ravno) { return ravno ? 3 : FORM_MAX_COLUMNS; }
 
 struct FORM_TEXTS {
     bool ravno = false;  // tx = rx mode: three columns (frequency, key, squelch)
@@ -18,7 +20,7 @@ struct FORM_TEXTS {
     QString ctcss_prm, ctcss_prd, vt_prd, vt_prm, ur_gromk, microphone, n_rab_kanala;
     bool zapret = false;  // state of the forbidden-frequency check box
 
-    int columns() const { return ravno ? 3 : 4; }
+    int columns() const { return columns_for(ravno); }
 };
 
 // Frequency cell -> kHz: blanks and points removed, leading integer taken.

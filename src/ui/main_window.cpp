@@ -30,7 +30,7 @@
 #include "tfm_message.h"
 #include "validation.h"
 
-QString saved_cell_texts[KANALS_ROWS][KANALS_MAX_COLUMNS];
+QString saved_cell_texts[FORM_ROWS][FORM_MAX_COLUMNS];
 
 namespace {
 
@@ -165,7 +165,7 @@ PROGRAMMATOR_K40::~PROGRAMMATOR_K40()
 
 void PROGRAMMATOR_K40::build_table()
 {
-    kanals = new QTableWidget(KANALS_ROWS, KANALS_MAX_COLUMNS, this);
+    kanals = new QTableWidget(FORM_ROWS, FORM_MAX_COLUMNS, this);
     kanals->setObjectName(QStringLiteral("kanals"));
     kanals->setEditTriggers(QAbstractItemView::CurrentChanged |
                             QAbstractItemView::DoubleClicked |
@@ -175,7 +175,7 @@ void PROGRAMMATOR_K40::build_table()
                                              diapazon_code, flag_zapret);
     kanals->setItemDelegate(current_delegate_);
     set_header_labels();
-    put_items_in(KANALS_MAX_COLUMNS);
+    put_items_in(FORM_MAX_COLUMNS);
     kanals->setGeometry(kanals_geometry);
 }
 
@@ -363,7 +363,7 @@ void PROGRAMMATOR_K40::set_header_labels()
 // Saves each cell's text, empties it and takes its item out of the table.
 void PROGRAMMATOR_K40::take_items_out(int columns)
 {
-    for (int r = 0; r < KANALS_ROWS; ++r) {
+    for (int r = 0; r < FORM_ROWS; ++r) {
         for (int c = 0; c < columns; ++c) {
             QTableWidgetItem *item = kanals->item(r, c);
             if (!item)
@@ -377,7 +377,7 @@ void PROGRAMMATOR_K40::take_items_out(int columns)
 
 void PROGRAMMATOR_K40::put_items_in(int columns)
 {
-    for (int r = 0; r < KANALS_ROWS; ++r)
+    for (int r = 0; r < FORM_ROWS; ++r)
         for (int c = 0; c < columns; ++c)
             kanals->setItem(r, c, cell_item(r, c));
 }
@@ -403,16 +403,16 @@ void PROGRAMMATOR_K40::on_cb_f_prd_ravno_f_prm_stateChanged(int state)
     const bool checked = state != 0;
     lock_form();
     kanals->setCurrentCell(-1, -1);  // closes an open cell editor, keeping its text
-    take_items_out(checked ? 4 : 3);
+    take_items_out(columns_for(!checked));
 
     flag_f_prd_ravno_f_prm = checked ? 1 : 0;
-    kanals->setColumnCount(checked ? 3 : 4);
-    kanals->setRowCount(KANALS_ROWS);
+    kanals->setColumnCount(columns_for(checked));
+    kanals->setRowCount(FORM_ROWS);
     replace_delegate();
     set_header_labels();
-    put_items_in(checked ? 3 : 4);
+    put_items_in(columns_for(checked));
 
-    for (int r = 0; r < KANALS_ROWS; ++r) {
+    for (int r = 0; r < FORM_ROWS; ++r) {
         const QString *saved = saved_cell_texts[r];
         if (checked) {
             // The transmit frequency is dropped: it follows the receive one from now on.
@@ -437,11 +437,11 @@ void PROGRAMMATOR_K40::rebuild_table()
     kanals->setCurrentCell(-1, -1);
     take_items_out(n);
     kanals->setColumnCount(n);
-    kanals->setRowCount(KANALS_ROWS);
+    kanals->setRowCount(FORM_ROWS);
     replace_delegate();
     set_header_labels();
     put_items_in(n);
-    for (int r = 0; r < KANALS_ROWS; ++r)
+    for (int r = 0; r < FORM_ROWS; ++r)
         for (int c = 0; c < n; ++c)
             cell_item(r, c)->setText(saved_cell_texts[r][c]);
     kanals->setGeometry(kanals_geometry);
@@ -452,7 +452,7 @@ void PROGRAMMATOR_K40::clear_form()
 {
     rebuild_table();
     const int n = table_columns();
-    for (int r = 0; r < KANALS_ROWS; ++r)
+    for (int r = 0; r < FORM_ROWS; ++r)
         for (int c = 0; c < n; ++c)
             cell_item(r, c)->setText(QString());
     for (QLineEdit *ed : std::initializer_list<QLineEdit *>{
@@ -471,7 +471,7 @@ void PROGRAMMATOR_K40::on_zapret_stateChanged(int state)
         flag_zapret = 1;
         FORM_TEXTS form = form_texts();
         clear_forbidden_frequencies(form);
-        for (int r = 0; r < KANALS_ROWS; ++r)
+        for (int r = 0; r < FORM_ROWS; ++r)
             for (int c = 0; c < (form.ravno ? 1 : 2); ++c)
                 cell_item(r, c)->setText(form.cells[r][c]);
     }

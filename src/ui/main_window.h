@@ -37,8 +37,6 @@ class QTableWidget;
 class Sleeper;
 class TfmMessage2;
 
-constexpr int KANALS_ROWS = 9;
-constexpr int KANALS_MAX_COLUMNS = 4;
 
 class PROGRAMMATOR_K40 : public QMainWindow, public OCHERED_OWNER {
     Q_OBJECT
@@ -53,6 +51,18 @@ public:
     // thread that holds it never waits; another holder is waited for at most 30 s.
     void lock_form();
     void unlock_form();
+
+    // Holds the form lock for one scope, so every exit of an operation gives it back.
+    class FormHold {
+    public:
+        explicit FormHold(PROGRAMMATOR_K40 &w) : w_(w) { w_.lock_form(); }
+        ~FormHold() { w_.unlock_form(); }
+        FormHold(const FormHold &) = delete;
+        FormHold &operator=(const FormHold &) = delete;
+
+    private:
+        PROGRAMMATOR_K40 &w_;
+    };
     FormLock &form_lock() { return form_lock_; }
 
     // Re-creates columns, delegate and cells in the current mode, keeping every cell text.
@@ -71,7 +81,7 @@ public:
 
     ChannelDelegateBase *current_delegate() const { return current_delegate_; }
     QTableWidgetItem *cell_item(int row, int column) { return &cell_items_[row * 4 + column]; }
-    int table_columns() const { return flag_f_prd_ravno_f_prm ? 3 : 4; }
+    int table_columns() const { return columns_for(flag_f_prd_ravno_f_prm != 0); }
 
     // --- State the operations read and write ---------------------------------------------
     STATION_CONFIG station;        // this window's own copy
@@ -178,7 +188,7 @@ private:
     void replace_delegate();
     void set_header_labels();
 
-    QTableWidgetItem cell_items_[KANALS_ROWS * KANALS_MAX_COLUMNS];
+    QTableWidgetItem cell_items_[FORM_ROWS * FORM_MAX_COLUMNS];
     ChannelDelegateBase *current_delegate_ = nullptr;
     ChannelDelegateBase *retired_delegate_ = nullptr;
     FormLock form_lock_;
@@ -187,4 +197,4 @@ private:
 };
 
 // Cell texts carried across a rebuild of the table, [row][column].
-extern QString saved_cell_texts[KANALS_ROWS][KANALS_MAX_COLUMNS];
+extern QString saved_cell_texts[FORM_ROWS][FORM_MAX_COLUMNS];

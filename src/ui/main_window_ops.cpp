@@ -45,7 +45,7 @@ FORM_TEXTS PROGRAMMATOR_K40::form_texts()
 {
     FORM_TEXTS f;
     f.ravno = flag_f_prd_ravno_f_prm != 0;
-    for (int r = 0; r < KANALS_ROWS; ++r)
+    for (int r = 0; r < FORM_ROWS; ++r)
         for (int c = 0; c < f.columns(); ++c)
             f.cells[r][c] = cell_item(r, c)->text();
     f.ctcss_prm = ed_ctcss_prm->text();
@@ -69,7 +69,7 @@ void PROGRAMMATOR_K40::fill_form(const RS_CONF &conf)
 {
     clear_form();
     const FORM_TEXTS f = form_texts_from_conf(conf, flag_f_prd_ravno_f_prm != 0);
-    for (int r = 0; r < KANALS_ROWS; ++r)
+    for (int r = 0; r < FORM_ROWS; ++r)
         for (int c = 0; c < f.columns(); ++c)
             cell_item(r, c)->setText(f.cells[r][c]);
     ed_ctcss_prm->setText(f.ctcss_prm);
@@ -112,15 +112,12 @@ void PROGRAMMATOR_K40::post_after_blank(const QString &message)
 
 void PROGRAMMATOR_K40::read_rs_conf_from_file()
 {
-    lock_form();
+    const FormHold hold(*this);
     post_after_blank(text("Чтение конфигурации из файла."));
     diagnostic("load conf start\n");
 
     const ModelContext ctx = model_context();
-    const auto fail = [this]() {
-        post_after_blank(text("Ошибка чтения конфигурации из файла."));
-        unlock_form();
-    };
+    const auto fail = [this]() { post_after_blank(text("Ошибка чтения конфигурации из файла.")); };
 
     const QString name = dialogs().open_file_name(
         this, text("Загрузка файла конфигурации радиостанции Торвел-K40"),
@@ -146,7 +143,6 @@ void PROGRAMMATOR_K40::read_rs_conf_from_file()
         return fail();
     }
     post_after_blank(text("Конфигурация успешно считана из файла."));
-    unlock_form();
 }
 
 bool PROGRAMMATOR_K40::encode_form(RS_EEPROM_IMAGE &out)
@@ -159,18 +155,16 @@ bool PROGRAMMATOR_K40::encode_form(RS_EEPROM_IMAGE &out)
 
 void PROGRAMMATOR_K40::write_rs_conf_to_file()
 {
-    lock_form();
+    const FormHold hold(*this);
     post_after_blank(text("Сохранение конфигурации в файл."));
     const auto fail = [this]() {
         post_after_blank(text("Ошибка: Сохранение конфигурации в файле."));
-        unlock_form();
     };
 
     if (!check_form_filled()) {
         reporter().post(text("Ошибка: Поля редактирования не заполнены."));
         repaint();
         reporter().pause(1000);
-        unlock_form();
         return;
     }
     const ModelContext ctx = model_context();
@@ -200,7 +194,6 @@ void PROGRAMMATOR_K40::write_rs_conf_to_file()
         return fail();
     diagnostic("data conf write full\n");
     post_after_blank(text("Конфигурация успешно сохранена в файле."));
-    unlock_form();
 }
 
 // --- Settings report ---------------------------------------------------------------------
@@ -215,7 +208,7 @@ void PROGRAMMATOR_K40::prn_conf_from_form()
     {
         PRN prn(report, dialogs(), this);
         dialogs().exec_dialog(prn);
-        unlock_form();
+        unlock_form();  // given back while the print window still exists
     }
 }
 
@@ -223,7 +216,7 @@ void PROGRAMMATOR_K40::prn_conf_from_form()
 
 void PROGRAMMATOR_K40::send_program_to_rs()
 {
-    lock_form();
+    const FormHold hold(*this);
     reporter().post(text("Пожалуйта подождите: сохранение настроек в радиостанцию"));
 
     PROGRAM_FORM form;
@@ -252,7 +245,6 @@ void PROGRAMMATOR_K40::send_program_to_rs()
         reporter().post(text("Ошибка программирования"));
     }
     log_strip->repaint();
-    unlock_form();
 }
 
 void PROGRAMMATOR_K40::load_conf_from_rs()

@@ -95,7 +95,7 @@ void edit_form(WindowFixture &f, std::mt19937 &rng)
 {
     const int edits = 1 + int(rng() % 4);
     for (int i = 0; i < edits; ++i) {
-        const int row = int(rng() % KANALS_ROWS);
+        const int row = int(rng() % FORM_ROWS);
         const int column = f.w().table_columns() == 4 ? int(rng() % 2) : 0;
         const int khz = 146000 + 25 * int(rng() % ((174000 - 146000) / 25 + 1));
         f.w().cell_item(row, column)->setText(QString::number(khz));
