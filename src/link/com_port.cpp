@@ -495,8 +495,7 @@ int com_open(const char *name, int speed)
         ports[index] = COM_PORT{};
         if (!worker) {
             last_open_error = QStringLiteral("служба порта не запущена");
-            std::fputs("Не удалось открыть порт\n", stdout);
-            std::fflush(stdout);
+            write_diagnostic("Не удалось открыть порт\n");
         }
         return -1;
     }

@@ -11,8 +11,6 @@
 
 namespace {
 
-QString text(const char *utf8) { return QString::fromUtf8(utf8); }
-
 const char *const NO_CONTACT = "Не удалось войти в связь";
 
 // A port that does not open says why, beside the run's own messages.
@@ -49,21 +47,13 @@ void scrambler_keys(const RS_EEPROM_IMAGE &image, uint8_t *keys)
     keys[9] = koder_from_byte(image.bytes[addr_koder(0)]);
 }
 
-// Shows an empty text, waits 50 ms and shows the message.
-void post_after_blank(const Reporter &r, const char *message)
-{
-    r.post(QString());
-    r.pause(50);
-    r.post(text(message));
-}
-
 bool prepare_images(const ModelContext &ctx, int port, const PROGRAM_FORM &form,
                     RS_EEPROM_IMAGE &old_image, RS_EEPROM_IMAGE &new_image)
 {
     std::memset(&old_image, 0, sizeof old_image);
     std::memset(&new_image, 0, sizeof new_image);
     if (!read_image(port, &old_image, ctx)) {
-        ctx.reporter.post(text(NO_CONTACT));
+        ctx.reporter.post(utf8_text(NO_CONTACT));
         return false;
     }
     return build_program_image(ctx, form, old_image, new_image);
@@ -87,7 +77,7 @@ bool send_differences(const ModelContext &ctx, int port, const RS_EEPROM_IMAGE &
         ctx.reporter.progress(ProgressStep::WriteBatch, sent, total);
         if (write_batch(port, batch, ctx.reporter))
             return true;
-        ctx.reporter.post(text("Error: Отправка 8 пакетов в р/ст"));
+        ctx.reporter.post(utf8_text("Error: Отправка 8 пакетов в р/ст"));
         return false;
     };
     for (int address = 0; address < RS_IMAGE_SIZE; ++address) {
@@ -148,15 +138,13 @@ bool build_program_image(const ModelContext &ctx, const PROGRAM_FORM &form,
     std::memset(&new_image, 0, sizeof new_image);
     const uint8_t radio_band = old_image.bytes[ADDR_BAND_CODE];
     if (!band_known(ctx.config(), radio_band)) {
-        post_after_blank(r, "Данный тип радиостанций не поддерживается");
-        r.pause(2000);
+        r.report(utf8_text("Данный тип радиостанций не поддерживается"));
         return false;
     }
     RS_CONF conf = form.conf;
     if (conf.diapazon_code != radio_band) {
-        post_after_blank(r, "Ошибка: Программируемая радиостанция имеет другой диапазон.");
-        r.pause(2000);
-        r.post(text("Нажмите \"Считать параметры\" или \"Считать из файла\"."));
+        r.report(utf8_text("Ошибка: Программируемая радиостанция имеет другой диапазон."));
+        r.post(utf8_text("Нажмите \"Считать параметры\" или \"Считать из файла\"."));
         r.pause(2000);
         return false;
     }
@@ -164,8 +152,7 @@ bool build_program_image(const ModelContext &ctx, const PROGRAM_FORM &form,
         && encode_image(ctx, conf, old_image, new_image, form.flag_conf_read)
         && decode_image(ctx, new_image, conf) && validate_conf(ctx, conf);
     if (!ok) {
-        post_after_blank(r, "Ошибка в веденных данных конфигурации радиостанции.");
-        r.pause(2000);
+        r.report(utf8_text("Ошибка в веденных данных конфигурации радиостанции."));
         return false;
     }
     // The working channel is switched on the running radio, never stored.
@@ -176,32 +163,32 @@ bool build_program_image(const ModelContext &ctx, const PROGRAM_FORM &form,
 bool fetch_radio_image(const ModelContext &ctx, int &com_port_id, RS_EEPROM_IMAGE &image)
 {
     const Reporter &r = ctx.reporter;
-    r.post(text("Пожалуйта подождите: получение настроек из радиостанции"));
+    r.post(utf8_text("Пожалуйта подождите: получение настроек из радиостанции"));
     r.progress(ProgressStep::WakeUp);
     com_port_id = open_station_port(ctx);
 
     static const uint8_t query[] = {'$', 'P', 'S', 'S', 0x0D};
     com_purge_rx(com_port_id);
     if (com_write(com_port_id, query, sizeof query) != static_cast<int>(sizeof query)) {
-        r.post(text(NO_CONTACT));
+        r.post(utf8_text(NO_CONTACT));
         return false;
     }
     uint8_t reply[RADIO_STATE_SIZE] = {};
     const int got = com_read(com_port_id, reply, RADIO_STATE_SIZE);
     if (got == 0) {
-        r.post(text("Ответ не получен. Проверьте установки COM-порта в файле"));
+        r.post(utf8_text("Ответ не получен. Проверьте установки COM-порта в файле"));
         return false;
     }
     if (got != RADIO_STATE_SIZE) {
-        r.post(text(NO_CONTACT));
+        r.post(utf8_text(NO_CONTACT));
         return false;
     }
     if (reply[0] != '$' || reply[1] != 'S' || reply[2] != 'S' || reply[6] != 0x0D) {
-        r.post(text("Считаны неверные данные"));
+        r.post(utf8_text("Считаны неверные данные"));
         return false;
     }
     if (!read_image(com_port_id, &image, ctx)) {
-        r.post(text(NO_CONTACT));
+        r.post(utf8_text(NO_CONTACT));
         return false;
     }
     return true;
@@ -217,7 +204,7 @@ bool program_radio(const ModelContext &ctx, int &com_port_id, const PROGRAM_FORM
         return false;
     const int port = com_port_id;
     if (!form.flag_conf_read) {
-        r.post(text("Сначала необходимо считать параметры"));
+        r.post(utf8_text("Сначала необходимо считать параметры"));
         return false;
     }
 
@@ -231,7 +218,7 @@ bool program_radio(const ModelContext &ctx, int &com_port_id, const PROGRAM_FORM
         command[RADIO_STATE_SOST] &= static_cast<uint8_t>(~RADIO_SOST_TRANSMITTING);
         put_mode_command(command);
         if (!execute_command(port, command, RADIO_COMMAND_DELAY_MS, r)) {
-            r.post(text("Error: Уход с передачи при программировании"));
+            r.post(utf8_text("Error: Уход с передачи при программировании"));
             return false;
         }
     }
@@ -240,20 +227,20 @@ bool program_radio(const ModelContext &ctx, int &com_port_id, const PROGRAM_FORM
         command[RADIO_STATE_SOST] &= static_cast<uint8_t>(~RADIO_SOST_TONE_CALL);
         put_mode_command(command);
         if (!execute_command(port, command, RADIO_COMMAND_DELAY_MS, r)) {
-            r.post(text("Error: Отмена тонвызова при программировании"));
+            r.post(utf8_text("Error: Отмена тонвызова при программировании"));
             return false;
         }
     }
 
     if (!form.form_filled) {
-        r.post(text("Ошибка: Поля редактирования не заполнены."));
+        r.post(utf8_text("Ошибка: Поля редактирования не заполнены."));
         r.pause(1000);
         return false;
     }
 
     RS_EEPROM_IMAGE old_image, new_image;
     if (!prepare_images(ctx, port, form, old_image, new_image)) {
-        r.post(text("Error: Проверка параметров в форме редактирования при программировании"));
+        r.post(utf8_text("Error: Проверка параметров в форме редактирования при программировании"));
         return false;
     }
     uint8_t keys_old[KEY_SLOTS], keys_new[KEY_SLOTS];
@@ -270,11 +257,11 @@ bool program_radio(const ModelContext &ctx, int &com_port_id, const PROGRAM_FORM
             return false;
         r.progress(ProgressStep::ReadBack, round);
         if (!read_image(port, &old_image, ctx)) {
-            r.post(text(NO_CONTACT));
+            r.post(utf8_text(NO_CONTACT));
             return false;
         }
         if (round == ROUNDS && !images_equal(old_image, new_image)) {
-            r.post(text("Error: Не совпадает EEPROM "));
+            r.post(utf8_text("Error: Не совпадает EEPROM "));
             return false;
         }
     }

@@ -27,7 +27,6 @@ constexpr int BATCH_RETRY_WAIT_MS = 10;
 constexpr int ECHO_EXTRA_MS = 500;
 constexpr int COMMIT_EXTRA_MS = 15000;
 
-QString text(const char *utf8) { return QString::fromUtf8(utf8); }
 
 bool send(int port, const uint8_t *data, int length)
 {
@@ -64,7 +63,7 @@ bool echo_matches(const uint8_t *echo, const uint8_t *batch)
 bool query_state(int port, uint8_t *sost, const Reporter &reporter)
 {
     if (port < 0 || !sost) {
-        reporter.post(text("Error: Получение состояния РС - my_c_port < 0 || sost == 0"));
+        reporter.post(utf8_text("Error: Получение состояния РС - my_c_port < 0 || sost == 0"));
         return false;
     }
     int write_failures = 0;
@@ -73,7 +72,7 @@ bool query_state(int port, uint8_t *sost, const Reporter &reporter)
         com_purge_rx(port);
         while (!send(port, STATE_QUERY, sizeof STATE_QUERY)) {
             if (++write_failures >= WRITE_TRIES) {
-                reporter.post(text("Error: Получение состояния РС - запись в COM порт"));
+                reporter.post(utf8_text("Error: Получение состояния РС - запись в COM порт"));
                 return false;
             }
             com_purge_rx(port);
@@ -82,7 +81,7 @@ bool query_state(int port, uint8_t *sost, const Reporter &reporter)
         if (com_read(port, sost, RADIO_STATE_SIZE) == RADIO_STATE_SIZE)
             return true;
     }
-    reporter.post(text("Error: Получение состояния РС - чтени из COM порта."));
+    reporter.post(utf8_text("Error: Получение состояния РС - чтени из COM порта."));
     return false;
 }
 
@@ -94,7 +93,7 @@ bool execute_command(int port, uint8_t *command, int delay_ms, const Reporter &r
     std::memcpy(sent, command, sizeof sent);
     for (int attempt = 0; attempt < COMMAND_ATTEMPTS; ++attempt) {
         if (!send_with_tries(port, sent, RADIO_STATE_SIZE)) {
-            reporter.post(text("Ошибка выполнения команды к радиостанции."));
+            reporter.post(utf8_text("Ошибка выполнения команды к радиостанции."));
             return false;
         }
         reporter.pause(delay_ms);
@@ -107,7 +106,7 @@ bool execute_command(int port, uint8_t *command, int delay_ms, const Reporter &r
         return std::memcmp(command + RADIO_STATE_G, sent + RADIO_STATE_G, 3) == 0;
     }
     reporter.post(
-        text("Ошибка выполнения команды к радиостанции - не получен ответ от станции."));
+        utf8_text("Ошибка выполнения команды к радиостанции - не получен ответ от станции."));
     return false;
 }
 
@@ -126,7 +125,7 @@ bool read_image(int port, RS_EEPROM_IMAGE *image, const ImageCheck &decodes,
             reporter.progress(ProgressStep::Dump, ++copy_number, 2);
             com_purge_rx(port);
             if (!send(port, DUMP_REQUEST, sizeof DUMP_REQUEST)) {
-                reporter.post(text("Не удалось записать в порт."));
+                reporter.post(utf8_text("Не удалось записать в порт."));
                 return false;
             }
             if (com_read(port, copy->data(), RADIO_DUMP_SIZE) < RADIO_DUMP_SIZE)
@@ -164,10 +163,10 @@ bool write_batch(int port, const uint8_t *batch, const Reporter &reporter)
         com_purge_rx(port);
         for (int tries = 1; !send(port, batch, RADIO_BATCH_SIZE); ++tries) {
             if (tries >= WRITE_TRIES) {
-                reporter.post(text("Error: Запись в порт 8 пакетов при программировании"));
+                reporter.post(utf8_text("Error: Запись в порт 8 пакетов при программировании"));
                 return false;
             }
-            reporter.post(text(
+            reporter.post(utf8_text(
                 "Error: Запись в порт 8 пакетов при программировании. Повторяем операцию."));
             reporter.pause(BATCH_RETRY_WAIT_MS);
             com_purge_rx(port);
@@ -176,11 +175,11 @@ bool write_batch(int port, const uint8_t *batch, const Reporter &reporter)
         com_purge_rx(port);
         for (int tries = 1; !send(port, ECHO_REQUEST, sizeof ECHO_REQUEST); ++tries) {
             if (tries >= WRITE_TRIES) {
-                reporter.post(text("Error: Запись в порт запроса на считывание 8 пакетов при "
+                reporter.post(utf8_text("Error: Запись в порт запроса на считывание 8 пакетов при "
                                    "программировании"));
                 return false;
             }
-            reporter.post(text("Error: Запись в порт запроса на считывание 8 пакетов при "
+            reporter.post(utf8_text("Error: Запись в порт запроса на считывание 8 пакетов при "
                                "программировании. Повторяем операцию."));
             com_purge_rx(port);
         }
@@ -191,25 +190,25 @@ bool write_batch(int port, const uint8_t *batch, const Reporter &reporter)
             if (echo_reads >= ECHO_READS)
                 return false;
             reporter.post(got < 0
-                ? text("Error: Считано из порта более 8 пакетов при программировании")
-                : text("Error: Считано из порта менее 8 пакетов при программировании"));
+                ? utf8_text("Error: Считано из порта более 8 пакетов при программировании")
+                : utf8_text("Error: Считано из порта менее 8 пакетов при программировании"));
             continue;
         }
         echo_reads = 0;
 
         if (!echo_matches(reply, batch)) {
             if (++verify < VERIFY_LIMIT) {
-                reporter.post(text("Error: Не совпали записанные и считанные в порт 8 пакетов "
+                reporter.post(utf8_text("Error: Не совпали записанные и считанные в порт 8 пакетов "
                                    "при программировании. Повторяем операцию."));
                 continue;
             }
-            reporter.post(text("Error: Не совпали записанные и считанные в порт 8 пакетов "
+            reporter.post(utf8_text("Error: Не совпали записанные и считанные в порт 8 пакетов "
                                "при программировании"));
             return false;
         }
 
         if (!send_with_tries(port, COMMIT_REQUEST, sizeof COMMIT_REQUEST)) {
-            reporter.post(text("Error: Разрешение на запись EEPROM при программировании"));
+            reporter.post(utf8_text("Error: Разрешение на запись EEPROM при программировании"));
             return false;
         }
         uint8_t done[RADIO_STATE_SIZE];
@@ -217,10 +216,10 @@ bool write_batch(int port, const uint8_t *batch, const Reporter &reporter)
             return true;
         if (++verify < VERIFY_LIMIT) {
             reporter.post(
-                text("Error: Не прошла команда на запись в EEPROM. Повторяем операцию."));
+                utf8_text("Error: Не прошла команда на запись в EEPROM. Повторяем операцию."));
             continue;
         }
-        reporter.post(text("Error: Не прошла команда на запись в EEPROM"));
+        reporter.post(utf8_text("Error: Не прошла команда на запись в EEPROM"));
         return false;
     }
 }

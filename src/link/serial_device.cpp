@@ -1,6 +1,7 @@
 #include "qt_serial_device.h"
 
 #include "deadline.h"
+#include "messages.h"
 
 #include <QSerialPort>
 #include <QSerialPortInfo>
@@ -9,7 +10,6 @@
 #include <algorithm>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
@@ -22,13 +22,6 @@
 #endif
 
 namespace {
-
-void print_line(const char *text)
-{
-    std::fputs(text, stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
 
 // Anything but a plain time-out while waiting means the device is unusable. On a
 // pseudo-terminal whose far end closed, Qt reports ReadError at once and would spin.
@@ -91,7 +84,7 @@ bool QtSerialDevice::open(const char *name, int speed)
     port->setPortName(QString::fromLocal8Bit(name));
     if (!port->open(QIODevice::ReadWrite)) {
         last_error_ = open_failure_reason(*port, name);
-        print_line("Не удалось открыть порт");
+        write_diagnostic("Не удалось открыть порт\n");
         delete port;
         return false;
     }
@@ -100,7 +93,7 @@ bool QtSerialDevice::open(const char *name, int speed)
     // port.
     if (::flock(static_cast<int>(port->handle()), LOCK_EX | LOCK_NB) != 0) {
         last_error_ = QStringLiteral("порт занят другой программой");
-        print_line("Не удалось открыть порт");
+        write_diagnostic("Не удалось открыть порт\n");
         port->close();
         delete port;
         return false;
@@ -111,7 +104,7 @@ bool QtSerialDevice::open(const char *name, int speed)
         && port->setFlowControl(QSerialPort::NoFlowControl);
     if (!ok) {
         last_error_ = port->errorString();
-        print_line("Не удалось установить DCB");
+        write_diagnostic("Не удалось установить DCB\n");
         port->close();
         delete port;
         return false;
@@ -197,8 +190,7 @@ int QtSerialDevice::write(const uint8_t *data, int length, int timeout_ms)
     }
     if (ok)
         return length;
-    std::fputs("\nWrite To COM  - ERROR\n\n", stdout);
-    std::fflush(stdout);
+    write_diagnostic("\nWrite To COM  - ERROR\n\n");
     const QSerialPort::SerialPortError e = port_->error();
     // What did not leave in time is dropped: it would go out ahead of the next frame.
     port_->clear(QSerialPort::Output);

@@ -1,7 +1,5 @@
 #include "tfm_message.h"
 
-#include <cstdio>
-
 #include <QIcon>
 #include <QLineEdit>
 #include <QResizeEvent>
@@ -65,7 +63,5 @@ void TfmMessage2::show_note(const QString &text)
     if (log_target_)
         log_target_->append_line(QStringLiteral(" ") + log_time_stamp() + QStringLiteral(" >> ")
                                  + text);
-    std::fputs(text.toLocal8Bit().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    write_diagnostic(text + QLatin1Char('\n'));
 }

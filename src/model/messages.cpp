@@ -2,6 +2,8 @@
 
 #include <QThread>
 
+#include <cstdio>
+
 void RealSleeper::sleep_ms(int ms)
 {
     if (ms > 0)
@@ -26,11 +28,16 @@ void Reporter::post(const QString &text) const
         sink_->show_text(text);
 }
 
-void Reporter::report(const QString &text) const
+void Reporter::post_after_blank(const QString &text) const
 {
     post(QString());
     pause(50);
     post(text);
+}
+
+void Reporter::report(const QString &text) const
+{
+    post_after_blank(text);
     pause(2000);
 }
 
@@ -47,3 +54,11 @@ void Reporter::note(const QString &text) const
     if (sink_)
         sink_->show_note(text);
 }
+
+void write_diagnostic(const char *text)
+{
+    std::fputs(text, stdout);
+    std::fflush(stdout);
+}
+
+void write_diagnostic(const QString &text) { write_diagnostic(text.toLocal8Bit().constData()); }

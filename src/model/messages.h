@@ -41,6 +41,14 @@ public:
 Sleeper &default_sleeper();
 void set_default_sleeper(Sleeper *sleeper);  // nullptr restores the real one
 
+// The sources are UTF-8; this says so where a literal becomes a message.
+inline QString utf8_text(const char *utf8) { return QString::fromUtf8(utf8); }
+
+// A line for the technician's console, beside the window: written at once, exactly as
+// given (the caller adds any line end).
+void write_diagnostic(const char *text);
+void write_diagnostic(const QString &text);
+
 // Posting and reporting texts. A null sink drops the texts (pauses still happen).
 class Reporter {
 public:
@@ -49,7 +57,9 @@ public:
 
     // A check or progress message: shown alone, without pauses.
     void post(const QString &text) const;
-    // A failure: blank line, 50 ms, the message, 2000 ms.
+    // A step the user should not miss: blank line, 50 ms, the message.
+    void post_after_blank(const QString &text) const;
+    // A failure: the same, then 2000 ms to read it.
     void report(const QString &text) const;
     void pause(int ms) const;
     void progress(ProgressStep step, int n = 0, int total = 0) const;

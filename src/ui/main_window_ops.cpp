@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QTableWidget>
-#include <cstdio>
 #include <cstring>
 
 #include "dialog_seam.h"
@@ -27,15 +26,7 @@
 
 namespace {
 
-QString text(const char *utf8) { return QString::fromUtf8(utf8); }
-
 const char *const FILE_FILTER = "Файл конфигурации (*.eep)";
-
-void diagnostic(const char *line)
-{
-    std::fputs(line, stdout);
-    std::fflush(stdout);
-}
 
 }  // namespace
 
@@ -103,25 +94,22 @@ bool PROGRAMMATOR_K40::check_form_filled() { return ::check_form_filled(form_tex
 
 void PROGRAMMATOR_K40::post_after_blank(const QString &message)
 {
-    const Reporter r = reporter();
-    r.post(QString());
-    r.pause(50);
     repaint();
-    r.post(message);
+    reporter().post_after_blank(message);
 }
 
 void PROGRAMMATOR_K40::read_rs_conf_from_file()
 {
     const FormHold hold(*this);
-    post_after_blank(text("Чтение конфигурации из файла."));
-    diagnostic("load conf start\n");
+    post_after_blank(utf8_text("Чтение конфигурации из файла."));
+    write_diagnostic("load conf start\n");
 
     const ModelContext ctx = model_context();
-    const auto fail = [this]() { post_after_blank(text("Ошибка чтения конфигурации из файла.")); };
+    const auto fail = [this]() { post_after_blank(utf8_text("Ошибка чтения конфигурации из файла.")); };
 
     const QString name = dialogs().open_file_name(
-        this, text("Загрузка файла конфигурации радиостанции Торвел-K40"),
-        QStringLiteral("./"), text(FILE_FILTER));
+        this, utf8_text("Загрузка файла конфигурации радиостанции Торвел-K40"),
+        QStringLiteral("./"), utf8_text(FILE_FILTER));
     QFile file(name);
     if (name.isEmpty() || !file.open(QIODevice::ReadOnly))
         return fail();
@@ -129,7 +117,7 @@ void PROGRAMMATOR_K40::read_rs_conf_from_file()
     if (file.size() != RS_IMAGE_SIZE
         || file.read(reinterpret_cast<char *>(loaded.bytes), RS_IMAGE_SIZE) != RS_IMAGE_SIZE)
         return fail();
-    diagnostic("data conf read full\n");
+    write_diagnostic("data conf read full\n");
 
     RS_CONF conf{};
     if (!decode_image(ctx, loaded, conf) || !validate_conf(ctx, conf))
@@ -142,7 +130,7 @@ void PROGRAMMATOR_K40::read_rs_conf_from_file()
         flag_conf_read = 0;
         return fail();
     }
-    post_after_blank(text("Конфигурация успешно считана из файла."));
+    post_after_blank(utf8_text("Конфигурация успешно считана из файла."));
 }
 
 bool PROGRAMMATOR_K40::encode_form(RS_EEPROM_IMAGE &out)
@@ -156,13 +144,13 @@ bool PROGRAMMATOR_K40::encode_form(RS_EEPROM_IMAGE &out)
 void PROGRAMMATOR_K40::write_rs_conf_to_file()
 {
     const FormHold hold(*this);
-    post_after_blank(text("Сохранение конфигурации в файл."));
+    post_after_blank(utf8_text("Сохранение конфигурации в файл."));
     const auto fail = [this]() {
-        post_after_blank(text("Ошибка: Сохранение конфигурации в файле."));
+        post_after_blank(utf8_text("Ошибка: Сохранение конфигурации в файле."));
     };
 
     if (!check_form_filled()) {
-        reporter().post(text("Ошибка: Поля редактирования не заполнены."));
+        reporter().post(utf8_text("Ошибка: Поля редактирования не заполнены."));
         repaint();
         reporter().pause(1000);
         return;
@@ -172,11 +160,11 @@ void PROGRAMMATOR_K40::write_rs_conf_to_file()
     RS_CONF conf{};
     if (!encode_form(checked) || !decode_image(ctx, checked, conf) || !validate_conf(ctx, conf))
         return fail();
-    diagnostic("save conf start");
+    write_diagnostic("save conf start");
 
     const QString name = dialogs().save_file_name(
-        this, text("Сохранение конфигурации радиостанции Торвел-K40 в файл"),
-        QStringLiteral("./"), text(FILE_FILTER));
+        this, utf8_text("Сохранение конфигурации радиостанции Торвел-K40 в файл"),
+        QStringLiteral("./"), utf8_text(FILE_FILTER));
     if (name.isEmpty())
         return fail();
     // Written beside the target and renamed over it only when complete: a failed save
@@ -192,8 +180,8 @@ void PROGRAMMATOR_K40::write_rs_conf_to_file()
                != RS_IMAGE_SIZE
         || !file.commit())
         return fail();
-    diagnostic("data conf write full\n");
-    post_after_blank(text("Конфигурация успешно сохранена в файле."));
+    write_diagnostic("data conf write full\n");
+    post_after_blank(utf8_text("Конфигурация успешно сохранена в файле."));
 }
 
 // --- Settings report ---------------------------------------------------------------------
@@ -201,7 +189,7 @@ void PROGRAMMATOR_K40::write_rs_conf_to_file()
 void PROGRAMMATOR_K40::prn_conf_from_form()
 {
     lock_form();
-    diagnostic("prn conf start\n");
+    write_diagnostic("prn conf start\n");
     const QByteArray report = settings_report(form_texts());
     // A report file that cannot be written is skipped; printing and showing still happen.
     write_string_to_file(report.toStdString(), "./rs_info.html", 0664);
@@ -217,7 +205,7 @@ void PROGRAMMATOR_K40::prn_conf_from_form()
 void PROGRAMMATOR_K40::send_program_to_rs()
 {
     const FormHold hold(*this);
-    reporter().post(text("Пожалуйта подождите: сохранение настроек в радиостанцию"));
+    reporter().post(utf8_text("Пожалуйта подождите: сохранение настроек в радиостанцию"));
 
     PROGRAM_FORM form;
     form.wc = static_cast<uint8_t>(text_to_int(ed_n_rab_kanala->text()));
@@ -230,19 +218,19 @@ void PROGRAMMATOR_K40::send_program_to_rs()
     run.before_writing = [this](const RS_EEPROM_IMAGE &radio) {
         QString path, why;
         if (write_backup(QStringLiteral("."), radio, QDateTime::currentDateTime(), &path, &why)) {
-            reporter().note(text("Резервная копия радиостанции: %1").arg(path));
+            reporter().note(utf8_text("Резервная копия радиостанции: %1").arg(path));
             return true;
         }
-        reporter().post(text("Ошибка: не удалось сохранить резервную копию %1: %2. "
+        reporter().post(utf8_text("Ошибка: не удалось сохранить резервную копию %1: %2. "
                              "В радиостанцию ничего не записано.")
                             .arg(path, why));
         return false;
     };
     if (program_radio(model_context(), com_port_id, form, &run)) {
         log_strip->clear();
-        reporter().post(text("Запрограммировали - OK!"));
+        reporter().post(utf8_text("Запрограммировали - OK!"));
     } else {
-        reporter().post(text("Ошибка программирования"));
+        reporter().post(utf8_text("Ошибка программирования"));
     }
     log_strip->repaint();
 }
@@ -252,7 +240,7 @@ void PROGRAMMATOR_K40::load_conf_from_rs()
     const ModelContext ctx = model_context();
     if (!fetch_radio_image(ctx, com_port_id, image))
         return;
-    diagnostic("data conf read full\n");
+    write_diagnostic("data conf read full\n");
     RS_CONF conf{};
     if (!decode_image(ctx, image, conf))
         return;
@@ -260,6 +248,6 @@ void PROGRAMMATOR_K40::load_conf_from_rs()
     validate_conf(ctx, conf);
     diapazon_code = conf.diapazon_code;
     fill_form(conf);
-    reporter().post(form_round_trip() ? text("Параметры считаны.")
-                                      : text("Параметры считаны, но имеются ошибки в данных."));
+    reporter().post(form_round_trip() ? utf8_text("Параметры считаны.")
+                                      : utf8_text("Параметры считаны, но имеются ошибки в данных."));
 }
