@@ -1,16 +1,20 @@
-# k40_add_test(<name> SOURCES <files...> LIBS <targets...>)
+# k40_add_test(<source> [SOURCES <more files...>] [LIBS <targets...>])
 # One QtTest executable registered with CTest, run offscreen with a private runtime dir.
-# Its CTest label is the folder below tests/ (markup, model, link, ui_shell, ...), and the
-# target k40_tests_<folder> builds every test of that folder.
-function(k40_add_test name)
+# It is named <folder>_<name> from tests/<folder>/tst_<name>.cpp, so the file says what the
+# test is called. Its CTest label is the folder, and the target k40_tests_<folder> builds
+# every test of that folder. Every test links the shared test doubles.
+function(k40_add_test source)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   file(RELATIVE_PATH group ${PROJECT_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR})
+  get_filename_component(stem ${source} NAME_WE)
+  string(REGEX REPLACE "^tst_" "" stem ${stem})
+  set(name ${group}_${stem})
   if(NOT TARGET k40_tests_${group})
     add_custom_target(k40_tests_${group})
   endif()
   add_dependencies(k40_tests_${group} ${name})
-  add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
+  add_executable(${name} ${source} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt6::Test k40_test_support ${T_LIBS})
   target_compile_definitions(${name} PRIVATE
     K40_SOURCE_DIR="${PROJECT_SOURCE_DIR}" K40_BINARY_DIR="${PROJECT_BINARY_DIR}")
   add_test(NAME ${name} COMMAND ${name})

@@ -3,7 +3,9 @@
 // long waits out of the tests, and a simulated radio opened through the channel.
 
 #include "com_port.h"
+#include "com_service_scope.h"
 #include "messages.h"
+#include "recording.h"
 #include "simulated_radio.h"
 
 #include <QStringList>
@@ -11,43 +13,6 @@
 #include <memory>
 #include <mutex>
 #include <vector>
-
-class RecordingSink final : public MessageSink {
-public:
-    void show_text(const QString &text) override
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        texts_ << text;
-    }
-    QStringList texts() const
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return texts_;
-    }
-    // The non-empty texts, in order.
-    QStringList messages() const
-    {
-        QStringList out;
-        for (const QString &t : texts())
-            if (!t.isEmpty())
-                out << t;
-        return out;
-    }
-    QString last() const
-    {
-        const QStringList m = messages();
-        return m.isEmpty() ? QString() : m.last();
-    }
-    void clear()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        texts_.clear();
-    }
-
-private:
-    mutable std::mutex mutex_;
-    QStringList texts_;
-};
 
 // Keeps the protocol's short waits real (the radio needs them to answer) and cuts the long
 // ones (the 3.6 s wake-up, the 2 s message pauses, a caller's 300 ms) to a few

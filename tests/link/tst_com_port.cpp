@@ -24,18 +24,9 @@ class ComPortTest : public QObject {
     Q_OBJECT
 
     TestSleeper sleeper_;
+    ComServiceScope service_{sleeper_};
 
 private slots:
-    void initTestCase()
-    {
-        set_default_sleeper(&sleeper_);
-        com_service_start();
-    }
-    void cleanupTestCase()
-    {
-        com_service_stop();
-        set_default_sleeper(nullptr);
-    }
     void init() { sleeper_.clear(); }
 
     void deadline_carries_milliseconds_data()

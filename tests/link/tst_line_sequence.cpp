@@ -2,6 +2,7 @@
 // call and wait in order through a recording device.
 
 #include "com_port.h"
+#include "com_service_scope.h"
 #include "raw_pty.h"
 #include "recording_device.h"
 
@@ -17,6 +18,7 @@ class LineSequenceTest : public QObject {
     LineJournal journal_;
     QByteArray replies_;
     JournalSleeper sleeper_{journal_};
+    ComServiceScope service_{sleeper_};
 
     void record()
     {
@@ -25,17 +27,6 @@ class LineSequenceTest : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        set_default_sleeper(&sleeper_);
-        com_service_start();
-    }
-    void cleanupTestCase()
-    {
-        com_service_stop();
-        com_set_device_factory(nullptr);
-        set_default_sleeper(nullptr);
-    }
     void init()
     {
         journal_.clear();

@@ -20,13 +20,6 @@ QString u(const char *s) { return QString::fromUtf8(s); }
 constexpr const char *PORT = "/dev/k40-in-memory";
 constexpr int CHANNEL_2_KEY_ADDRESS = 98;
 
-// Records every wait and takes no time.
-class CountingSleeper final : public Sleeper {
-public:
-    void sleep_ms(int ms) override { calls << ms; }
-    QList<int> calls;
-};
-
 QByteArray sample_image()
 {
     QFile f(QStringLiteral(K40_SOURCE_DIR "/data/sample.eep"));
@@ -39,7 +32,7 @@ struct Programming {
     std::shared_ptr<ModelRadio> radio;
     STATION_CONFIG station = shipped_station();
     RecordingSink sink;
-    CountingSleeper sleeper;
+    RecordingSleeper sleeper;
     ModelContext ctx{&station, Reporter(&sink, &sleeper)};
     PROGRAM_FORM form;
     int port = -1;
@@ -65,7 +58,7 @@ struct Programming {
     }
     bool run()
     {
-        sleeper.calls.clear();
+        sleeper.pauses.clear();
         sink.clear();
         int id = -1;
         const bool ok = program_radio(ctx, id, form);
@@ -87,19 +80,10 @@ struct Programming {
 class ProgrammingTest : public QObject {
     Q_OBJECT
 
-    CountingSleeper wake_up_;
+    RecordingSleeper wake_up_;
+    ComServiceScope service_{wake_up_};
 
 private slots:
-    void initTestCase()
-    {
-        set_default_sleeper(&wake_up_);
-        com_service_start();
-    }
-    void cleanupTestCase()
-    {
-        com_service_stop();
-        set_default_sleeper(nullptr);
-    }
 
     // The long wait only when the radio moves to another channel whose scrambler got a new,
     // non-zero key.
@@ -127,8 +111,8 @@ private slots:
         p.form.wc = 2;
 
         QVERIFY2(p.run(), qPrintable(p.sink.messages().join(QLatin1Char('|'))));
-        QCOMPARE(p.sleeper.calls.contains(11000), wait == 11000);
-        QCOMPARE(p.sleeper.calls.count(300), wait == 300 ? 1 : 0);
+        QCOMPARE(p.sleeper.pauses.contains(11000), wait == 11000);
+        QCOMPARE(p.sleeper.pauses.count(300), wait == 300 ? 1 : 0);
         QCOMPARE(int(p.radio->model.state().nk), 2);
     }
 

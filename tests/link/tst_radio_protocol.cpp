@@ -62,6 +62,7 @@ class RadioProtocolTest : public QObject {
     Q_OBJECT
 
     TestSleeper sleeper_;
+    ComServiceScope service_{sleeper_};
     RecordingSink sink_;
     Reporter reporter_{&sink_, &sleeper_};
 
@@ -87,16 +88,6 @@ class RadioProtocolTest : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        set_default_sleeper(&sleeper_);
-        com_service_start();
-    }
-    void cleanupTestCase()
-    {
-        com_service_stop();
-        set_default_sleeper(nullptr);
-    }
     void init()
     {
         sink_.clear();

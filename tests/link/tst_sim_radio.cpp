@@ -185,8 +185,7 @@ private slots:
         QVERIFY(QFileInfo(link).isSymLink());
 
         TestSleeper sleeper;
-        set_default_sleeper(&sleeper);
-        com_service_start();
+        const ComServiceScope service(sleeper);
         const Reporter reporter(nullptr, &sleeper);
         const int port = com_open(QFile::encodeName(link).constData(), 57600);
         QVERIFY(port >= 0);
@@ -198,8 +197,6 @@ private slots:
             make_write_packet(batch + i * RADIO_RECORD_SIZE, i ? RADIO_FILLER_ADDRESS : 61, 0x99);
         QVERIFY(write_batch(port, batch, reporter));
         com_close(port);
-        com_service_stop();
-        set_default_sleeper(nullptr);
 
         sim.terminate();
         QVERIFY(sim.waitForFinished(3000));
@@ -255,15 +252,12 @@ private slots:
         SimulatedRadio radio(config);
         QVERIFY(radio.start());
         TestSleeper sleeper;
-        set_default_sleeper(&sleeper);
-        com_service_start();
+        const ComServiceScope service(sleeper);
         const int port = com_open(radio.device_name().toLocal8Bit().constData(), speed);
         QVERIFY(port >= 0);
         uint8_t state[RADIO_STATE_SIZE];
         const bool answered = query_state(port, state, Reporter(nullptr, &sleeper));
         com_close(port);
-        com_service_stop();
-        set_default_sleeper(nullptr);
         radio.stop();
 
         QCOMPARE(answered, note.isEmpty());
@@ -295,8 +289,7 @@ private slots:
         SimulatedRadio radio(config);
         QVERIFY(radio.start());
         TestSleeper sleeper;
-        set_default_sleeper(&sleeper);
-        com_service_start();
+        const ComServiceScope service(sleeper);
         const int port = com_open(radio.device_name().toLocal8Bit().constData(), 9600);
         uint8_t reply[RADIO_STATE_SIZE] = {};
         const uint8_t query[] = {'$', 'P', 'S', 'S', 0x0D};
@@ -305,8 +298,6 @@ private slots:
         sleeper.sleep_ms(100);
         QCOMPARE(com_read(port, reply, RADIO_STATE_SIZE) == RADIO_STATE_SIZE, answered);
         com_close(port);
-        com_service_stop();
-        set_default_sleeper(nullptr);
         radio.stop();
     }
 

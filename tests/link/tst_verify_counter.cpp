@@ -11,19 +11,10 @@ class VerifyCounterTest : public QObject {
     Q_OBJECT
 
     TestSleeper sleeper_;
+    ComServiceScope service_{sleeper_};
     RecordingSink sink_;
 
 private slots:
-    void initTestCase()
-    {
-        set_default_sleeper(&sleeper_);
-        com_service_start();
-    }
-    void cleanupTestCase()
-    {
-        com_service_stop();
-        set_default_sleeper(nullptr);
-    }
 
     void two_mismatches_and_two_missing_commits_fail()
     {

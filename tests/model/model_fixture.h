@@ -3,23 +3,12 @@
 
 #include "messages.h"
 #include "model_context.h"
+#include "recording.h"
 #include "rs_conf.h"
 #include "shipped_station.h"
 
 #include <QList>
 #include <QStringList>
-
-class RecordingSink final : public MessageSink {
-public:
-    void show_text(const QString &text) override { texts << text; }
-    QStringList texts;
-};
-
-class RecordingSleeper final : public Sleeper {
-public:
-    void sleep_ms(int ms) override { pauses << ms; }
-    QList<int> pauses;
-};
 
 struct ModelFixture {
     explicit ModelFixture(const STATION_CONFIG &s = shipped_station()) : station(s) {}
@@ -29,7 +18,7 @@ struct ModelFixture {
     ModelContext ctx() { return ModelContext{&station, Reporter(&sink, &sleeper)}; }
     void clear()
     {
-        sink.texts.clear();
+        sink.clear();
         sleeper.pauses.clear();
     }
 
@@ -41,7 +30,7 @@ struct ModelFixture {
 // A report: blank line, 50 ms, the message, 2000 ms.
 inline bool was_reported(const ModelFixture &f, const QString &message)
 {
-    return f.sink.texts == QStringList{QString(), message}
+    return f.sink.texts() == QStringList{QString(), message}
            && f.sleeper.pauses == QList<int>{50, 2000};
 }
 

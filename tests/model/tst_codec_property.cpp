@@ -134,7 +134,7 @@ void TestCodecProperty::roundTrip()
         same.ctcss_prm = expected.ctcss_prm;
         same.vt_prm = expected.vt_prm;
         QCOMPARE(conf_diff(same, expected), QString());
-        QVERIFY(fx.sink.texts.isEmpty());
+        QVERIFY(fx.sink.texts().isEmpty());
 
         // Encoding what was decoded gives the same image, except that a shifted receive
         // CTCSS tone may shift once more; repeated round trips settle within a few passes.
@@ -249,7 +249,7 @@ void TestCodecProperty::sampleImages()
     QVERIFY(validate_conf(fx.ctx(), conf));
     plan.ctcss_prd = round_one_decimal(plan.ctcss_prd);  // as decoding represents it
     QCOMPARE(conf_diff(conf, plan), QString());
-    QVERIFY(fx.sink.texts.isEmpty());
+    QVERIFY(fx.sink.texts().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestCodecProperty)

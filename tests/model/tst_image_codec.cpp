@@ -241,7 +241,7 @@ void TestImageCodec::decodeFields()
     std::memset(&conf, 0xAB, sizeof conf);  // decoding starts from an empty set
     QVERIFY(decode_image(fx.ctx(), img, conf));
     QCOMPARE(conf_diff(conf, expected), QString());
-    QVERIFY(fx.sink.texts.isEmpty());
+    QVERIFY(fx.sink.texts().isEmpty());
 }
 
 void TestImageCodec::decodeFailures_data()
@@ -273,9 +273,9 @@ void TestImageCodec::decodeFailures()
     QCOMPARE(decode_image(fx.ctx(), img, conf), ok);
     QCOMPARE(int(conf.diapazon_code), band);
     if (reported.isEmpty())
-        QVERIFY(fx.sink.texts.isEmpty());
+        QVERIFY(fx.sink.texts().isEmpty());
     else
-        QVERIFY2(was_reported(fx, reported), qPrintable(fx.sink.texts.join('|')));
+        QVERIFY2(was_reported(fx, reported), qPrintable(fx.sink.texts().join('|')));
     if (ok)
         QCOMPARE(conf.f_prm[0], 150025);  // band 3 shares band 1's rows here
 }
@@ -432,7 +432,7 @@ void TestImageCodec::encodeCases()
     RS_EEPROM_IMAGE out;
     std::memset(&out, 0xEE, sizeof out);
     QCOMPARE(encode_image(fx.ctx(), conf, base, out, confRead), ok);
-    QCOMPARE(fx.sink.texts, texts);
+    QCOMPARE(fx.sink.texts(), texts);
     QCOMPARE(fx.sleeper.pauses, pauses);
     QCOMPARE(conf_diff(conf, expected), QString());
     QVERIFY(std::memcmp(&base, &base_before, sizeof base) == 0);
@@ -489,7 +489,7 @@ void TestImageCodec::tuningBytes()
     poke(base, radioVolts);
     RS_EEPROM_IMAGE out{};
     QCOMPARE(encode_image(fx.ctx(), conf, base, out, true), ok);
-    QVERIFY(fx.sink.texts.isEmpty());
+    QVERIFY(fx.sink.texts().isEmpty());
     if (tuning >= 0)
         QCOMPARE(int(out.bytes[106]), tuning);
 }

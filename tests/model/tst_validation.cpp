@@ -104,7 +104,7 @@ void TestValidation::checkFrequency()
     QFETCH(QString, message);
     ModelFixture fx(check_station());
     QCOMPARE(check_frequency(fx.ctx(), uint8_t(flags), f, uint8_t(band)), message.isEmpty());
-    QCOMPARE(fx.sink.texts, message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(fx.sink.texts(), message.isEmpty() ? QStringList() : QStringList{message});
     QVERIFY(fx.sleeper.pauses.isEmpty());
 }
 
@@ -183,7 +183,7 @@ void TestValidation::checkBeforeEncode()
     mutate(conf);
     const RS_CONF before = conf;
     QCOMPARE(check_conf_before_encode(fx.ctx(), conf, uint8_t(flags)), !message.isEmpty());
-    QCOMPARE(fx.sink.texts, message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(fx.sink.texts(), message.isEmpty() ? QStringList() : QStringList{message});
     QVERIFY(fx.sleeper.pauses.isEmpty());
     QCOMPARE(conf_diff(conf, before), QString());
 }
@@ -288,7 +288,7 @@ void TestValidation::validateConf()
     const bool unchanged = conf_diff(conf, expected).isEmpty();
     QCOMPARE(validate_conf(fx.ctx(), conf), unchanged);
     QCOMPARE(conf_diff(conf, expected), QString());
-    QCOMPARE(fx.sink.texts, messages);
+    QCOMPARE(fx.sink.texts(), messages);
     QVERIFY(fx.sleeper.pauses.isEmpty());
 }
 
@@ -319,9 +319,9 @@ void TestValidation::checkTunPoints()
     ModelFixture fx(st);
     QCOMPARE(check_tun_points(fx.ctx(), uint8_t(band)), ok);
     if (reported)
-        QVERIFY2(was_reported(fx, TUN_BAD), qPrintable(fx.sink.texts.join('|')));
+        QVERIFY2(was_reported(fx, TUN_BAD), qPrintable(fx.sink.texts().join('|')));
     else
-        QVERIFY(fx.sink.texts.isEmpty() && fx.sleeper.pauses.isEmpty());
+        QVERIFY(fx.sink.texts().isEmpty() && fx.sleeper.pauses.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestValidation)

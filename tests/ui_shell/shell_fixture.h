@@ -9,13 +9,8 @@
 
 #include "main_window.h"
 #include "messages.h"
+#include "recording.h"
 #include "station_config.h"
-
-class RecordingSleeper : public Sleeper {
-public:
-    QList<int> pauses;
-    void sleep_ms(int ms) override { pauses.append(ms); }
-};
 
 // Band 1 of 146.000-174.000 MHz on a 25 kHz grid, two tuning points, a port that is absent.
 inline STATION_CONFIG test_station()

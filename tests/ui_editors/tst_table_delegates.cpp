@@ -296,4 +296,4 @@ void TestTableDelegates::touching_rows_and_off_grid_starts()
 }
 
 QTEST_MAIN(TestTableDelegates)
-#include "test_table_delegates.moc"
+#include "tst_table_delegates.moc"

@@ -231,4 +231,4 @@ void TestLineEditInt::leaving_the_field_checks()
 }
 
 QTEST_MAIN(TestLineEditInt)
-#include "test_line_edit_int.moc"
+#include "tst_line_edit_int.moc"

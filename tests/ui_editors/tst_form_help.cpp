@@ -152,4 +152,4 @@ void TestFormHelp::shipped_manual_is_cp1251_and_complete()
 }
 
 QTEST_MAIN(TestFormHelp)
-#include "test_form_help.moc"
+#include "tst_form_help.moc"

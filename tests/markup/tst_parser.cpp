@@ -184,4 +184,4 @@ void TestMarkupParser::parse_starts_afresh()
 }
 
 QTEST_GUILESS_MAIN(TestMarkupParser)
-#include "test_markup_parser.moc"
+#include "tst_parser.moc"

@@ -170,4 +170,4 @@ void TestKeyValueFile::save_needs_path_and_pairs()
 }
 
 QTEST_GUILESS_MAIN(TestKeyValueFile)
-#include "test_key_value_file.moc"
+#include "tst_key_value_file.moc"

@@ -316,4 +316,4 @@ void TestUtils::descriptor_failures()
 }
 
 QTEST_GUILESS_MAIN(TestUtils)
-#include "test_utils.moc"
+#include "tst_utils.moc"

@@ -225,4 +225,4 @@ void TestParamEditors::leaving_the_field_checks()
 }
 
 QTEST_MAIN(TestParamEditors)
-#include "test_param_editors.moc"
+#include "tst_param_editors.moc"

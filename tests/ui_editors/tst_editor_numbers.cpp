@@ -91,4 +91,4 @@ void TestEditorNumbers::texts_ignore_a_decimal_comma_locale()
 }
 
 QTEST_MAIN(TestEditorNumbers)
-#include "test_editor_numbers.moc"
+#include "tst_editor_numbers.moc"

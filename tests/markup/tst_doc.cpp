@@ -177,4 +177,4 @@ void TestMarkupDoc::handle_create_destroy()
 }
 
 QTEST_GUILESS_MAIN(TestMarkupDoc)
-#include "test_markup_doc.moc"
+#include "tst_doc.moc"

@@ -308,4 +308,4 @@ void TestStationLoader::null_record_does_nothing()
 }
 
 QTEST_GUILESS_MAIN(TestStationLoader)
-#include "test_station_loader.moc"
+#include "tst_loader.moc"

@@ -288,4 +288,4 @@ void TestFreqEdit::leaving_the_field_snaps()
 }
 
 QTEST_MAIN(TestFreqEdit)
-#include "test_freq_edit.moc"
+#include "tst_freq_edit.moc"

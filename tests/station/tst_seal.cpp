@@ -178,4 +178,4 @@ void TestStationSeal::tool_checks_and_reseals()
 }
 
 QTEST_GUILESS_MAIN(TestStationSeal)
-#include "test_station_seal.moc"
+#include "tst_seal.moc"
