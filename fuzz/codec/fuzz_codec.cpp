@@ -2,7 +2,8 @@
 // image bytes followed by a binary station description (see read_station). For an image
 // the reader accepts (it decodes and every value passes the checks) the harness demands:
 // - encoding it for programming succeeds wherever the band can be tuned;
-// - encoding touches no factory bit and nothing past the image;
+// - encoding touches no factory bit and nothing past the image, and changes no value but
+//   the receive tone's normalisation;
 // - the encoded image decodes to the same parameters, so the form shows the same values;
 // - encoding what that decodes to changes no byte: a radio programmed from this image and
 //   read and programmed again without an edit is written nothing.
@@ -131,6 +132,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     require(encoded == tunable);
     if (!encoded)
         return 0;
+    // Encoding moves the receive tone onto the detector's step; for a few tones that step
+    // is another tenth of the same code (the bytes below show it), so only that may move.
+    require(conf.ctcss_prm == ctcss_prm_quantize(read.ctcss_prm));
+    conf.ctcss_prm = read.ctcss_prm;
     require(same_conf(conf, read));
     for (int a = 0; a < RS_IMAGE_SIZE; ++a)
         require(((out.bytes[a] ^ image.bytes[a]) & image_kept_mask(a)) == 0);
