@@ -6,19 +6,7 @@ constexpr int IMAGE_SIZE = 153;
 constexpr int RECORD = 6;
 constexpr int BATCH = 8;
 constexpr char CR = 0x0D;
-
-unsigned reply_kind(SimFrameKind kind)
-{
-    switch (kind) {
-    case SimFrameKind::StateQuery: return SIM_REPLY_STATE;
-    case SimFrameKind::ModeCommand: return SIM_REPLY_MODE;
-    case SimFrameKind::DumpRequest: return SIM_REPLY_DUMP;
-    case SimFrameKind::EchoRequest: return SIM_REPLY_ECHO;
-    case SimFrameKind::Commit: return SIM_REPLY_COMMIT;
-    case SimFrameKind::WritePacket: return 0;
-    }
-    return 0;
-}
+constexpr int STATE_SIZE = 7;
 
 QByteArray record(char c1, char c2, uint8_t address, uint8_t value)
 {
@@ -33,6 +21,32 @@ QByteArray record(char c1, char c2, uint8_t address, uint8_t value)
 }
 
 }  // namespace
+
+unsigned sim_reply_kind(SimFrameKind kind)
+{
+    switch (kind) {
+    case SimFrameKind::StateQuery: return SIM_REPLY_STATE;
+    case SimFrameKind::ModeCommand: return SIM_REPLY_MODE;
+    case SimFrameKind::DumpRequest: return SIM_REPLY_DUMP;
+    case SimFrameKind::EchoRequest: return SIM_REPLY_ECHO;
+    case SimFrameKind::Commit: return SIM_REPLY_COMMIT;
+    case SimFrameKind::WritePacket: return 0;
+    }
+    return 0;
+}
+
+int sim_reply_size(SimFrameKind kind)
+{
+    switch (kind) {
+    case SimFrameKind::StateQuery:
+    case SimFrameKind::ModeCommand:
+    case SimFrameKind::Commit: return STATE_SIZE;
+    case SimFrameKind::DumpRequest: return IMAGE_SIZE * RECORD;
+    case SimFrameKind::EchoRequest: return BATCH * RECORD;
+    case SimFrameKind::WritePacket: return 0;
+    }
+    return 0;
+}
 
 RadioModel::RadioModel(const QByteArray &image, const SimState &state, const SimFaults &faults,
                        int commit_delay_ms)
@@ -165,7 +179,7 @@ SimAction RadioModel::answer(SimFrameKind kind, const QByteArray &frame)
         return action;
     }
 
-    const unsigned rk = reply_kind(kind);
+    const unsigned rk = sim_reply_kind(kind);
     switch (kind) {
     case SimFrameKind::StateQuery:
         action.reply = state_reply();

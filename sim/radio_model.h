@@ -13,6 +13,11 @@
 
 enum class SimFrameKind { StateQuery, ModeCommand, DumpRequest, EchoRequest, Commit, WritePacket };
 
+// The reply a frame asks for, as a SIM_REPLY_* bit; 0 for a write packet, which has none.
+unsigned sim_reply_kind(SimFrameKind kind);
+// How many bytes a healthy radio answers a frame with.
+int sim_reply_size(SimFrameKind kind);
+
 // One frame received from the programmer.
 struct SimFrame {
     SimFrameKind kind;

@@ -22,19 +22,6 @@ namespace {
 
 constexpr int WAKE_UP_MS = 300 + 300 + 1000 + 500 + 1500;
 
-int reply_size(SimFrameKind kind)
-{
-    switch (kind) {
-    case SimFrameKind::StateQuery:
-    case SimFrameKind::ModeCommand:
-    case SimFrameKind::Commit: return RADIO_STATE_SIZE;
-    case SimFrameKind::DumpRequest: return RADIO_DUMP_SIZE;
-    case SimFrameKind::EchoRequest: return RADIO_BATCH_SIZE;
-    case SimFrameKind::WritePacket: return 0;
-    }
-    return 0;
-}
-
 QByteArray read_all(const QString &path)
 {
     QFile f(path);
@@ -105,7 +92,7 @@ int main(int argc, char *argv[])
 
             int bytes = 0, commits = 0;
             for (const SimFrame &f : radio.journal()) {
-                bytes += f.bytes.size() + reply_size(f.kind);
+                bytes += f.bytes.size() + sim_reply_size(f.kind);
                 commits += f.kind == SimFrameKind::Commit;
             }
             const double line_ms = bytes * 10 * 1000.0 / baud;

@@ -59,19 +59,6 @@ QByteArray bytes_of(const RS_EEPROM_IMAGE &image)
     return QByteArray(reinterpret_cast<const char *>(image.bytes), RS_IMAGE_SIZE);
 }
 
-int reply_size(SimFrameKind kind)
-{
-    switch (kind) {
-    case SimFrameKind::StateQuery:
-    case SimFrameKind::ModeCommand:
-    case SimFrameKind::Commit: return RADIO_STATE_SIZE;
-    case SimFrameKind::DumpRequest: return RADIO_DUMP_SIZE;
-    case SimFrameKind::EchoRequest: return RADIO_BATCH_SIZE;
-    case SimFrameKind::WritePacket: return 0;
-    }
-    return 0;
-}
-
 struct Exchange {
     int sent = 0;      // request bytes
     int replied = 0;   // reply bytes
@@ -90,7 +77,7 @@ Exchange count_exchange(const SimulatedRadio &radio, size_t from)
     for (size_t i = from; i < frames.size(); ++i) {
         const SimFrame &f = frames[i];
         e.sent += f.bytes.size();
-        const int reply = reply_size(f.kind);
+        const int reply = sim_reply_size(f.kind);
         e.replied += reply;
         if (f.kind != SimFrameKind::StateQuery && f.kind != SimFrameKind::ModeCommand) {
             e.serial += reply;

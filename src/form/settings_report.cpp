@@ -46,20 +46,23 @@ QString channel_row(const FORM_TEXTS &form, int row)
         + QStringLiteral("</tr> ");
 }
 
+// The transmit and receive tones of one line, as both tone lines write them.
+QString tone_pair(const QString &prd, const QString &prm)
+{
+    return QStringLiteral("ПРД: &nbsp; ") + prd + QStringLiteral(" Гц  &nbsp;&nbsp;  ПРМ: &nbsp; ")
+        + prm + QStringLiteral(" Гц </b>\n</p>");
+}
+
 QString tail(const FORM_TEXTS &form)
 {
     QString s = QStringLiteral("</table></p><p> <b> Номер рабочего канала:  &nbsp;");
     s += form.n_rab_kanala;
-    s += QStringLiteral("</b>\n</p><p> <b> Частота вызывного CTCSS тона: &nbsp;ПРД: &nbsp; ");
-    s += form.ctcss_prd;
-    s += QStringLiteral(" Гц  &nbsp;&nbsp;  ПРМ: &nbsp; ");
-    s += form.ctcss_prm;
-    s += QStringLiteral(" Гц </b>\n</p><p> <b> Частота вызывного тона:");
-    s += QStringLiteral("&nbsp;").repeated(14) + QStringLiteral(" ПРД: &nbsp; ");
-    s += form.vt_prd;
-    s += QStringLiteral(" Гц  &nbsp;&nbsp;  ПРМ: &nbsp; ");
-    s += form.vt_prm;
-    s += QStringLiteral(" Гц </b>\n</p><p> <b> Уровень громкости: &nbsp;");
+    s += QStringLiteral("</b>\n</p><p> <b> Частота вызывного CTCSS тона: &nbsp;");
+    s += tone_pair(form.ctcss_prd, form.ctcss_prm);
+    s += QStringLiteral("<p> <b> Частота вызывного тона:") + QStringLiteral("&nbsp;").repeated(14)
+        + QStringLiteral(" ");
+    s += tone_pair(form.vt_prd, form.vt_prm);
+    s += QStringLiteral("<p> <b> Уровень громкости: &nbsp;");
     s += form.ur_gromk;
     s += QStringLiteral(" </b>\n</p><p> <b> Чувствительность микрофонного входа: &nbsp;");
     s += form.microphone;

@@ -1,5 +1,21 @@
 #include "conf_texts.h"
 
+namespace {
+
+// A value outside the list shows, and an unknown text reads as, the first entry ("off").
+QString text_at(const QStringList &texts, uint8_t value)
+{
+    return value < texts.size() ? texts[value] : texts[0];
+}
+
+uint8_t index_of(const QStringList &texts, const QString &text)
+{
+    const int i = texts.indexOf(text);
+    return i > 0 ? static_cast<uint8_t>(i) : 0;
+}
+
+}  // namespace
+
 QStringList koder_texts()
 {
     QStringList t{QStringLiteral("Выключено")};
@@ -8,17 +24,9 @@ QStringList koder_texts()
     return t;
 }
 
-QString koder_text(uint8_t key)
-{
-    const QStringList t = koder_texts();
-    return key < t.size() ? t[key] : t[0];
-}
+QString koder_text(uint8_t key) { return text_at(koder_texts(), key); }
 
-uint8_t koder_from_text(const QString &text)
-{
-    const int i = koder_texts().indexOf(text);
-    return i > 0 ? static_cast<uint8_t>(i) : 0;
-}
+uint8_t koder_from_text(const QString &text) { return index_of(koder_texts(), text); }
 
 QStringList ph_texts()
 {
@@ -27,14 +35,6 @@ QStringList ph_texts()
             QStringLiteral("Высокий с CTCSS"), QStringLiteral("CTCSS")};
 }
 
-QString ph_text(uint8_t level)
-{
-    const QStringList t = ph_texts();
-    return level < t.size() ? t[level] : t[0];
-}
+QString ph_text(uint8_t level) { return text_at(ph_texts(), level); }
 
-uint8_t ph_from_text(const QString &text)
-{
-    const int i = ph_texts().indexOf(text);
-    return i > 0 ? static_cast<uint8_t>(i) : 0;
-}
+uint8_t ph_from_text(const QString &text) { return index_of(ph_texts(), text); }

@@ -84,19 +84,6 @@ const std::vector<FaultKind> &fault_kinds()
     return kinds;
 }
 
-unsigned reply_kind(SimFrameKind kind)
-{
-    switch (kind) {
-    case SimFrameKind::StateQuery: return SIM_REPLY_STATE;
-    case SimFrameKind::ModeCommand: return SIM_REPLY_MODE;
-    case SimFrameKind::DumpRequest: return SIM_REPLY_DUMP;
-    case SimFrameKind::EchoRequest: return SIM_REPLY_ECHO;
-    case SimFrameKind::Commit: return SIM_REPLY_COMMIT;
-    case SimFrameKind::WritePacket: return 0;
-    }
-    return 0;
-}
-
 class Recorder final : public MessageSink {
 public:
     void show_text(const QString &text) override
@@ -233,7 +220,7 @@ private:
         int seen[32] = {};
         const std::vector<SimFrame> &journal = model.journal();
         for (size_t i = frames_before; i < journal.size(); ++i) {
-            const unsigned kind = reply_kind(journal[i].kind);
+            const unsigned kind = sim_reply_kind(journal[i].kind);
             if (!kind)
                 continue;
             int &n = seen[__builtin_ctz(kind)];
