@@ -7,6 +7,7 @@
 #include "image_codec.h"
 #include "model_fixture.h"
 #include "sample_image.h"
+#include "station_tables.h"
 #include "station_loader.h"
 #include "validation.h"
 
@@ -198,26 +199,8 @@ void TestCodecProperty::fixtureIsTheShippedFile()
     QVERIFY(read_station_conf_from_file(&loaded, dir.path().toStdString())
             == StationLoadResult::Loaded);
     const STATION_CONFIG fixture = shipped_station();
-    QCOMPARE(loaded.band_count, fixture.band_count);
-    for (int i = 0; i < fixture.band_count; ++i) {
-        const STATION_BAND &a = loaded.bands[i];
-        const STATION_BAND &b = fixture.bands[i];
-        QCOMPARE(a.id, b.id);
-        QCOMPARE(a.freq_start, b.freq_start);
-        QCOMPARE(a.freq_end, b.freq_end);
-        QCOMPARE(a.delta_freq_enc_prm, b.delta_freq_enc_prm);
-        QCOMPARE(a.delta_freq_dec_prm, b.delta_freq_dec_prm);
-        QCOMPARE(a.delta_freq_enc_prd, b.delta_freq_enc_prd);
-        QCOMPARE(a.delta_freq_dec_prd, b.delta_freq_dec_prd);
-        QCOMPARE(a.shag_setki, b.shag_setki);
-    }
-    QCOMPARE(loaded.tun_count, fixture.tun_count);
-    for (int i = 0; i < fixture.tun_count; ++i) {
-        QCOMPARE(loaded.tun[i].Freq, fixture.tun[i].Freq);
-        QVERIFY(loaded.tun[i].U == fixture.tun[i].U);
-        QCOMPARE(loaded.tun[i].id, fixture.tun[i].id);
-        QCOMPARE(loaded.tun[i].Adress, fixture.tun[i].Adress);
-    }
+    compare_station_tables(loaded, fixture.bands, fixture.band_count, fixture.tun,
+                           fixture.tun_count);
 }
 
 void TestCodecProperty::sampleImages_data()

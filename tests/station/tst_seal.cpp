@@ -1,4 +1,5 @@
 #include "station_fixture.h"
+#include "station_tables.h"
 #include "utils.h"
 
 #include <QProcess>
@@ -57,30 +58,13 @@ void TestStationSeal::shipped_file_loads()
         {2, 33000, 40975, -10700, 10700, 0, 0, 25},
         {2, 41000, 48500, -10700, 10700, 0, 0, 25},
     };
-    QCOMPARE(conf.band_count, 4);
-    for (int i = 0; i < 4; ++i) {
-        const STATION_BAND &b = conf.bands[i], &e = expected_bands[i];
-        QCOMPARE(b.id, e.id);
-        QCOMPARE(b.freq_start, e.freq_start);
-        QCOMPARE(b.freq_end, e.freq_end);
-        QCOMPARE(b.delta_freq_enc_prm, e.delta_freq_enc_prm);
-        QCOMPARE(b.delta_freq_dec_prm, e.delta_freq_dec_prm);
-        QCOMPARE(b.delta_freq_enc_prd, e.delta_freq_enc_prd);
-        QCOMPARE(b.delta_freq_dec_prd, e.delta_freq_dec_prd);
-        QCOMPARE(b.shag_setki, e.shag_setki);
-    }
-
     const TUN_POINT expected_points[] = {
         {146000, 1.75, 1, 114}, {160000, double(2.4f), 1, 115}, {174000, double(2.8f), 1, 116},
         {33000, double(1.2f), 2, 117}, {40000, 2.0, 2, 118}, {48500, double(2.7f), 2, 119},
     };
-    QCOMPARE(conf.tun_count, 6);
-    for (int i = 0; i < 6; ++i) {
-        QCOMPARE(conf.tun[i].Freq, expected_points[i].Freq);
-        QCOMPARE(conf.tun[i].U, expected_points[i].U);
-        QCOMPARE(conf.tun[i].id, expected_points[i].id);
-        QCOMPARE(conf.tun[i].Adress, expected_points[i].Adress);
-    }
+    compare_station_tables(conf, expected_bands, 4, expected_points, 6);
+    if (QTest::currentTestFailed())
+        return;
     // A fresh directory gets the default port settings.
     QCOMPARE(QByteArray(conf.Com_Port_Name), QByteArray("COM1"));
     QCOMPARE(conf.Com_Port_BaudRate, 9600);
