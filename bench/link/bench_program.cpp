@@ -127,7 +127,7 @@ int main(int argc, char *argv[])
         return 1;
     RS_EEPROM_IMAGE base{}, target{};
     std::memcpy(base.bytes, sample.read(RS_IMAGE_SIZE).constData(), RS_IMAGE_SIZE);
-    PROGRAM_FORM form;
+    ProgramForm form;
     if (!decode_image(ctx, base, form.conf)
         || !encode_image(ctx, form.conf, base, target, true)) {
         std::fprintf(stderr, "the sample image does not decode\n");

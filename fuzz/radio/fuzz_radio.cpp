@@ -41,7 +41,7 @@ void require(bool ok)
 
 struct Setup {
     STATION_CONFIG station{};
-    PROGRAM_FORM form;
+    ProgramForm form;
     bool ready = false;
 
     Setup()

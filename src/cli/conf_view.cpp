@@ -45,7 +45,7 @@ QString hex_byte(uint8_t value)
 }
 
 std::vector<ConfField> conf_fields(const STATION_CONFIG &station, uint8_t band,
-                                   const FORM_TEXTS &form)
+                                   const FormTexts &form)
 {
     std::vector<ConfField> out;
     out.push_back({QStringLiteral("band"), QStringLiteral("Диапазон"), band_text(station, band),

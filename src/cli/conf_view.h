@@ -24,7 +24,7 @@ struct ConfField {
 // The band code and the form's texts in field order: band, the nine channels (1..8, R),
 // tones, volume, microphone, working channel, forbidden-frequency flag.
 std::vector<ConfField> conf_fields(const STATION_CONFIG &station, uint8_t band,
-                                   const FORM_TEXTS &form);
+                                   const FormTexts &form);
 
 // The field keys an image address feeds (empty for the factory bytes).
 QStringList fields_of_address(int address);

@@ -273,7 +273,7 @@ private:
     int load_file_form(const QString &path, TextForm &form);
     int read_radio_form(TextForm &form);
     int load_side(const QString &which, TextForm &form);
-    PROGRAM_FORM program_form(const TextForm &form) const;
+    ProgramForm program_form(const TextForm &form) const;
     QString restore_command(const QString &backup) const;
 
     int ports();
@@ -383,9 +383,9 @@ int Run::load_side(const QString &which, TextForm &form)
 }
 
 // What the window hands to programming after loading the file: the same texts, read back.
-PROGRAM_FORM Run::program_form(const TextForm &form) const
+ProgramForm Run::program_form(const TextForm &form) const
 {
-    PROGRAM_FORM p;
+    ProgramForm p;
     p.wc = static_cast<uint8_t>(text_to_int(form.texts.n_rab_kanala));
     p.flag_conf_read = form.flag_conf_read;
     p.form_filled = check_form_filled(form.texts);

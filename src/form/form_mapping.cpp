@@ -31,7 +31,7 @@ int ph_row_index(int row) { return row == RS_CHANNEL_R ? RS_PH_CHANNEL_R : row +
 
 int32_t freq_from_cell(const QString &text) { return text_to_int(freq_text_strip(text)); }
 
-RS_CONF read_form(const FORM_TEXTS &form, uint8_t flag_zapret, uint8_t diapazon_code)
+RS_CONF read_form(const FormTexts &form, uint8_t flag_zapret, uint8_t diapazon_code)
 {
     RS_CONF conf{};
     const int key_col = form.ravno ? 1 : 2;
@@ -53,9 +53,9 @@ RS_CONF read_form(const FORM_TEXTS &form, uint8_t flag_zapret, uint8_t diapazon_
     return conf;
 }
 
-FORM_TEXTS form_texts_from_conf(const RS_CONF &conf, bool ravno)
+FormTexts form_texts_from_conf(const RS_CONF &conf, bool ravno)
 {
-    FORM_TEXTS form;
+    FormTexts form;
     form.ravno = ravno;
     const int key_col = ravno ? 1 : 2;
     for (int row = 0; row < FORM_ROWS; ++row) {
@@ -76,7 +76,7 @@ FORM_TEXTS form_texts_from_conf(const RS_CONF &conf, bool ravno)
     return form;
 }
 
-bool check_form_filled(const FORM_TEXTS &form)
+bool check_form_filled(const FormTexts &form)
 {
     const auto filled = [](const QString &t) { return !t.isEmpty() && t != QLatin1String("0"); };
     for (int row = 0; row < FORM_ROWS; ++row) {
@@ -110,7 +110,7 @@ QString window_title(const STATION_CONFIG &station, uint8_t diapazon_code)
     return title;
 }
 
-void clear_forbidden_frequencies(FORM_TEXTS &form)
+void clear_forbidden_frequencies(FormTexts &form)
 {
     const auto cleared = [](const QString &cell) {
         const int32_t f = text_leading_digits(freq_text_strip(cell));

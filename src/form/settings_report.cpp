@@ -35,7 +35,7 @@ QString data_cell(const QString &value)
         + value + QStringLiteral("&nbsp; </center></td>");
 }
 
-QString channel_row(const FORM_TEXTS &form, int row)
+QString channel_row(const FormTexts &form, int row)
 {
     const QString number = row == RS_CHANNEL_R ? QStringLiteral("R") : QString::number(row + 1);
     const int key_col = form.ravno ? 1 : 2;
@@ -53,7 +53,7 @@ QString tone_pair(const QString &prd, const QString &prm)
         + prm + QStringLiteral(" Гц </b>\n</p>");
 }
 
-QString tail(const FORM_TEXTS &form)
+QString tail(const FormTexts &form)
 {
     QString s = QStringLiteral("</table></p><p> <b> Номер рабочего канала:  &nbsp;");
     s += form.n_rab_kanala;
@@ -74,7 +74,7 @@ QString tail(const FORM_TEXTS &form)
 
 }  // namespace
 
-QByteArray settings_report(const FORM_TEXTS &form)
+QByteArray settings_report(const FormTexts &form)
 {
     QString html = header();
     for (int row = 0; row < FORM_ROWS; ++row)

@@ -6,4 +6,4 @@
 #include "form_mapping.h"
 
 // The whole report, byte for byte as it is written to the report file.
-QByteArray settings_report(const FORM_TEXTS &form);
+QByteArray settings_report(const FormTexts &form);

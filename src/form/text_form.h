@@ -12,7 +12,7 @@ class TextForm {
 public:
     explicit TextForm(const ModelContext &ctx) : ctx_(ctx) {}
 
-    FORM_TEXTS texts;  // four-column table, nothing entered
+    FormTexts texts;  // four-column table, nothing entered
     uint8_t diapazon_code = 0;
     uint8_t flag_zapret = 0;
     bool flag_conf_read = false;

@@ -47,7 +47,7 @@ void scrambler_keys(const RS_EEPROM_IMAGE &image, uint8_t *keys)
     keys[9] = koder_from_byte(image.bytes[addr_koder(0)]);
 }
 
-bool prepare_images(const ModelContext &ctx, int port, const PROGRAM_FORM &form,
+bool prepare_images(const ModelContext &ctx, int port, const ProgramForm &form,
                     RS_EEPROM_IMAGE &old_image, RS_EEPROM_IMAGE &new_image)
 {
     std::memset(&old_image, 0, sizeof old_image);
@@ -102,7 +102,7 @@ bool send_differences(const ModelContext &ctx, int port, const RS_EEPROM_IMAGE &
     return send();
 }
 
-void restore_radio(const ModelContext &ctx, int port, const PROGRAM_FORM &form, uint8_t nk0,
+void restore_radio(const ModelContext &ctx, int port, const ProgramForm &form, uint8_t nk0,
                    const uint8_t *keys_old, const uint8_t *keys_new, bool was_transmitting,
                    bool was_calling)
 {
@@ -131,7 +131,7 @@ void restore_radio(const ModelContext &ctx, int port, const PROGRAM_FORM &form, 
 
 }  // namespace
 
-bool build_program_image(const ModelContext &ctx, const PROGRAM_FORM &form,
+bool build_program_image(const ModelContext &ctx, const ProgramForm &form,
                          const RS_EEPROM_IMAGE &old_image, RS_EEPROM_IMAGE &new_image)
 {
     const Reporter &r = ctx.reporter;
@@ -194,7 +194,7 @@ bool fetch_radio_image(const ModelContext &ctx, int &com_port_id, RS_EEPROM_IMAG
     return true;
 }
 
-bool program_radio(const ModelContext &ctx, int &com_port_id, const PROGRAM_FORM &form,
+bool program_radio(const ModelContext &ctx, int &com_port_id, const ProgramForm &form,
                    ProgramRun *run)
 {
     const Reporter &r = ctx.reporter;

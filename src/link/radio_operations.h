@@ -17,7 +17,7 @@ bool fetch_radio_image(const ModelContext &ctx, int &com_port_id, RS_EEPROM_IMAG
 
 // What programming takes from the form, read before the run starts (the form cannot
 // change while it runs: the run blocks the window).
-struct PROGRAM_FORM {
+struct ProgramForm {
     uint8_t wc = 0;               // working channel as typed
     bool flag_conf_read = false;  // a configuration was read or loaded before
     bool form_filled = false;     // no field of the form is empty or "0"
@@ -27,7 +27,7 @@ struct PROGRAM_FORM {
 // The image programming aims for: the form's set encoded over the radio's image, the radio's
 // stored working channel kept. Checks the band and the data and posts the failure texts of
 // the programming run's preparation. Sends nothing.
-bool build_program_image(const ModelContext &ctx, const PROGRAM_FORM &form,
+bool build_program_image(const ModelContext &ctx, const ProgramForm &form,
                          const RS_EEPROM_IMAGE &old_image, RS_EEPROM_IMAGE &new_image);
 
 // What a caller adds to one programming run.
@@ -41,5 +41,5 @@ struct ProgramRun {
 // Takes the radio off transmission and tone call, writes the differing programmable
 // bytes until a read-back matches (three rounds at most), then switches the radio to the
 // working channel and restores its state. True only when the read-back matched.
-bool program_radio(const ModelContext &ctx, int &com_port_id, const PROGRAM_FORM &form,
+bool program_radio(const ModelContext &ctx, int &com_port_id, const ProgramForm &form,
                    ProgramRun *run = nullptr);

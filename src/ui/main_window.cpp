@@ -469,7 +469,7 @@ void PROGRAMMATOR_K40::on_zapret_stateChanged(int state)
         flag_zapret = 0;
     } else {
         flag_zapret = 1;
-        FORM_TEXTS form = form_texts();
+        FormTexts form = form_texts();
         clear_forbidden_frequencies(form);
         for (int r = 0; r < FORM_ROWS; ++r)
             for (int c = 0; c < (form.ravno ? 1 : 2); ++c)

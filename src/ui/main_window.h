@@ -38,7 +38,7 @@ class Sleeper;
 class TfmMessage2;
 
 
-class PROGRAMMATOR_K40 : public QMainWindow, public OCHERED_OWNER {
+class PROGRAMMATOR_K40 : public QMainWindow, public OcheredOwner {
     Q_OBJECT
 public:
     // station is copied whole; null gives port "COM1" at 9600 and no bands. dialogs and
@@ -164,7 +164,7 @@ public:
 
     // --- The form and a parameter set --------------------------------------------------------
     // The texts the form shows right now.
-    FORM_TEXTS form_texts();
+    FormTexts form_texts();
     // The form as a parameter set (band code and zapret from the window); always true.
     bool read_form(RS_CONF &conf);
     // Shows a set: clears the form, writes every field, checks the band's tuning points and

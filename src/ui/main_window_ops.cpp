@@ -32,9 +32,9 @@ const char *const FILE_FILTER = "Файл конфигурации (*.eep)";
 
 // --- The form as texts ------------------------------------------------------------------
 
-FORM_TEXTS PROGRAMMATOR_K40::form_texts()
+FormTexts PROGRAMMATOR_K40::form_texts()
 {
-    FORM_TEXTS f;
+    FormTexts f;
     f.ravno = flag_f_prd_ravno_f_prm != 0;
     for (int r = 0; r < FORM_ROWS; ++r)
         for (int c = 0; c < f.columns(); ++c)
@@ -59,7 +59,7 @@ bool PROGRAMMATOR_K40::read_form(RS_CONF &conf)
 void PROGRAMMATOR_K40::fill_form(const RS_CONF &conf)
 {
     clear_form();
-    const FORM_TEXTS f = form_texts_from_conf(conf, flag_f_prd_ravno_f_prm != 0);
+    const FormTexts f = form_texts_from_conf(conf, flag_f_prd_ravno_f_prm != 0);
     for (int r = 0; r < FORM_ROWS; ++r)
         for (int c = 0; c < f.columns(); ++c)
             cell_item(r, c)->setText(f.cells[r][c]);
@@ -207,7 +207,7 @@ void PROGRAMMATOR_K40::send_program_to_rs()
     const FormHold hold(*this);
     reporter().post(utf8_text("Пожалуйта подождите: сохранение настроек в радиостанцию"));
 
-    PROGRAM_FORM form;
+    ProgramForm form;
     form.wc = static_cast<uint8_t>(text_to_int(ed_n_rab_kanala->text()));
     form.flag_conf_read = flag_conf_read != 0;
     form.form_filled = check_form_filled();

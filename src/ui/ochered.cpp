@@ -4,7 +4,7 @@
 
 #include "messages.h"
 
-OCHERED_PRG_K40::OCHERED_PRG_K40(int interval_ms, OCHERED_OWNER *owner)
+OCHERED_PRG_K40::OCHERED_PRG_K40(int interval_ms, OcheredOwner *owner)
     : QWidget(nullptr), owner_(owner), interval_(interval_ms)
 {
     enabled_ = 1;

@@ -15,9 +15,9 @@ enum : int {
     OP_LOAD_CONF_FROM_RS = 2004,
 };
 
-class OCHERED_OWNER {
+class OcheredOwner {
 public:
-    virtual ~OCHERED_OWNER() = default;
+    virtual ~OcheredOwner() = default;
     // Runs one operation to completion.
     virtual void run_operation(int code) = 0;
 };
@@ -26,7 +26,7 @@ class OCHERED_PRG_K40 : public QWidget {
 public:
     static constexpr int CAPACITY = 1024;
 
-    OCHERED_PRG_K40(int interval_ms, OCHERED_OWNER *owner);
+    OCHERED_PRG_K40(int interval_ms, OcheredOwner *owner);
     ~OCHERED_PRG_K40() override;
 
     // False when CAPACITY codes are already pending.
@@ -46,7 +46,7 @@ private:
     };
 
     int timer_id_ = 0;
-    OCHERED_OWNER *owner_;
+    OcheredOwner *owner_;
     int interval_;
     int enabled_ = 0;
     bool dispatching_ = false;

@@ -18,21 +18,21 @@ bool is_sane(double v) { return std::fabs(v) < 1e6; }
 
 }  // namespace
 
-// ---- PARAM_LINE_EDIT -----------------------------------------------------------------
+// ---- ParamLineEdit -----------------------------------------------------------------
 
-PARAM_LINE_EDIT::PARAM_LINE_EDIT(QWidget *parent) : QLineEdit(parent)
+ParamLineEdit::ParamLineEdit(QWidget *parent) : QLineEdit(parent)
 {
-    connect(this, &QLineEdit::editingFinished, this, &PARAM_LINE_EDIT::s_editingFinished);
+    connect(this, &QLineEdit::editingFinished, this, &ParamLineEdit::s_editingFinished);
     setText(QString());
 }
 
-void PARAM_LINE_EDIT::s_editingFinished()
+void ParamLineEdit::s_editingFinished()
 {
     finished_ = true;
     finish();
 }
 
-void PARAM_LINE_EDIT::focusOutEvent(QFocusEvent *event)
+void ParamLineEdit::focusOutEvent(QFocusEvent *event)
 {
     // Qt reports editingFinished only after a change; leaving the field must always check.
     finished_ = false;
@@ -41,7 +41,7 @@ void PARAM_LINE_EDIT::focusOutEvent(QFocusEvent *event)
         finish();
 }
 
-void PARAM_LINE_EDIT::keyPressEvent(QKeyEvent *event)
+void ParamLineEdit::keyPressEvent(QKeyEvent *event)
 {
     const int key = event->key();
     const QString t = event->text();
@@ -71,24 +71,24 @@ void PARAM_LINE_EDIT::keyPressEvent(QKeyEvent *event)
     }
 }
 
-// ---- TONE_LINE_EDIT ------------------------------------------------------------------
+// ---- ToneLineEdit ------------------------------------------------------------------
 
-TONE_LINE_EDIT::TONE_LINE_EDIT(QWidget *parent, double lower, double upper, double step,
+ToneLineEdit::ToneLineEdit(QWidget *parent, double lower, double upper, double step,
                                const char *format)
-    : PARAM_LINE_EDIT(parent), lower_(lower), upper_(upper), step_(step), format_(format)
+    : ParamLineEdit(parent), lower_(lower), upper_(upper), step_(step), format_(format)
 {
 }
 
-double TONE_LINE_EDIT::value() const { return text_to_double(text()); }
+double ToneLineEdit::value() const { return text_to_double(text()); }
 
-void TONE_LINE_EDIT::show_value(double v) { setText(format_trimmed(format_, v)); }
+void ToneLineEdit::show_value(double v) { setText(format_trimmed(format_, v)); }
 
-bool TONE_LINE_EDIT::accepts(QChar c) const
+bool ToneLineEdit::accepts(QChar c) const
 {
     return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('.');
 }
 
-void TONE_LINE_EDIT::settle(double v)
+void ToneLineEdit::settle(double v)
 {
     if (v == 0.0) {
         setText(QString());
@@ -98,7 +98,7 @@ void TONE_LINE_EDIT::settle(double v)
     show_value(resolve(v));
 }
 
-void TONE_LINE_EDIT::step(int direction)
+void ToneLineEdit::step(int direction)
 {
     const double v = value() + direction * step_;
     if (direction > 0 && v >= upper_)
@@ -109,12 +109,12 @@ void TONE_LINE_EDIT::step(int direction)
         settle(v);
 }
 
-void TONE_LINE_EDIT::show_limit(bool upper) { show_value(resolve(upper ? upper_ : lower_)); }
+void ToneLineEdit::show_limit(bool upper) { show_value(resolve(upper ? upper_ : lower_)); }
 
 // ---- LineEdit_ctcss_prm --------------------------------------------------------------
 
 LineEdit_ctcss_prm::LineEdit_ctcss_prm(QWidget *parent)
-    : TONE_LINE_EDIT(parent, CTCSS_MIN, CTCSS_MAX, 0.1, "%4.1f")
+    : ToneLineEdit(parent, CTCSS_MIN, CTCSS_MAX, 0.1, "%4.1f")
 {
 }
 
@@ -172,7 +172,7 @@ void LineEdit_ctcss_prm::finish()
 // ---- LineEdit_ctcss_prd --------------------------------------------------------------
 
 LineEdit_ctcss_prd::LineEdit_ctcss_prd(QWidget *parent)
-    : TONE_LINE_EDIT(parent, CTCSS_MIN, CTCSS_MAX, 0.1, "%4.1f")
+    : ToneLineEdit(parent, CTCSS_MIN, CTCSS_MAX, 0.1, "%4.1f")
 {
 }
 
@@ -189,7 +189,7 @@ void LineEdit_ctcss_prd::finish()
 // ---- LineEdit_vt_prm -----------------------------------------------------------------
 
 LineEdit_vt_prm::LineEdit_vt_prm(QWidget *parent)
-    : TONE_LINE_EDIT(parent, VT_MIN, VT_MAX, 10.0, "%4.0f")
+    : ToneLineEdit(parent, VT_MIN, VT_MAX, 10.0, "%4.0f")
 {
     freq_selected_ = new QPushButton(QStringLiteral("Выбор"), this);
     freq_selected_->setObjectName(QStringLiteral("freq_selected"));
@@ -235,36 +235,36 @@ void LineEdit_vt_prm::finish()
 
 // ---- integer editors -----------------------------------------------------------------
 
-INT_PARAM_LINE_EDIT::INT_PARAM_LINE_EDIT(QWidget *parent, int lower, int upper)
-    : PARAM_LINE_EDIT(parent), lower_(lower), upper_(upper)
+IntParamLineEdit::IntParamLineEdit(QWidget *parent, int lower, int upper)
+    : ParamLineEdit(parent), lower_(lower), upper_(upper)
 {
 }
 
-int INT_PARAM_LINE_EDIT::value() const { return text_to_int(text()); }
+int IntParamLineEdit::value() const { return text_to_int(text()); }
 
-bool INT_PARAM_LINE_EDIT::accepts(QChar c) const
+bool IntParamLineEdit::accepts(QChar c) const
 {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
-void INT_PARAM_LINE_EDIT::step(int direction)
+void IntParamLineEdit::step(int direction)
 {
     const int64_t v = std::clamp<int64_t>(int64_t{value()} + direction, lower_, upper_);
     setText(QString::number(v));
 }
 
-void INT_PARAM_LINE_EDIT::show_limit(bool upper)
+void IntParamLineEdit::show_limit(bool upper)
 {
     setText(QString::number(upper ? upper_ : lower_));
 }
 
-void INT_PARAM_LINE_EDIT::other_key()
+void IntParamLineEdit::other_key()
 {
     if (value() == 0)
         setText(QString());
 }
 
-void INT_PARAM_LINE_EDIT::finish()
+void IntParamLineEdit::finish()
 {
     int v = value();
     if (v < lower_ || v > upper_)
@@ -272,9 +272,9 @@ void INT_PARAM_LINE_EDIT::finish()
     setText(QString::number(v));
 }
 
-LineEdit_ur_gromk::LineEdit_ur_gromk(QWidget *parent) : INT_PARAM_LINE_EDIT(parent, 18, 26) {}
+LineEdit_ur_gromk::LineEdit_ur_gromk(QWidget *parent) : IntParamLineEdit(parent, 18, 26) {}
 
 LineEdit_n_rab_kanala::LineEdit_n_rab_kanala(QWidget *parent)
-    : INT_PARAM_LINE_EDIT(parent, 1, 8)
+    : IntParamLineEdit(parent, 1, 8)
 {
 }

@@ -9,10 +9,10 @@ class QAction;
 class QPushButton;
 
 // The key handling all five editors share; the subclasses supply the value rules.
-class PARAM_LINE_EDIT : public QLineEdit {
+class ParamLineEdit : public QLineEdit {
     Q_OBJECT
 public:
-    explicit PARAM_LINE_EDIT(QWidget *parent = nullptr);
+    explicit ParamLineEdit(QWidget *parent = nullptr);
 
 public slots:
     // The finishing check: range and resolution forced onto the text.
@@ -34,13 +34,13 @@ private:
 };
 
 // Tone editors: the value is a frequency in Hz read as a floating-point number.
-class TONE_LINE_EDIT : public PARAM_LINE_EDIT {
+class ToneLineEdit : public ParamLineEdit {
     Q_OBJECT
 public:
     double value() const;
 
 protected:
-    TONE_LINE_EDIT(QWidget *parent, double lower, double upper, double step,
+    ToneLineEdit(QWidget *parent, double lower, double upper, double step,
                    const char *format);
 
     virtual double resolve(double v) const { return v; }  // the radio's resolution
@@ -61,7 +61,7 @@ protected:
 };
 
 // Receive CTCSS tone, 65..260 Hz, quantised to what the detector realises.
-class LineEdit_ctcss_prm : public TONE_LINE_EDIT {
+class LineEdit_ctcss_prm : public ToneLineEdit {
     Q_OBJECT
 public:
     explicit LineEdit_ctcss_prm(QWidget *parent = nullptr);
@@ -73,7 +73,7 @@ protected:
 };
 
 // Transmit CTCSS tone, 65..260 Hz in tenths.
-class LineEdit_ctcss_prd : public TONE_LINE_EDIT {
+class LineEdit_ctcss_prd : public ToneLineEdit {
     Q_OBJECT
 public:
     explicit LineEdit_ctcss_prd(QWidget *parent = nullptr);
@@ -84,7 +84,7 @@ protected:
 };
 
 // Call tone (receive or transmit), 350..2150 Hz in tens, with a menu of the usual tones.
-class LineEdit_vt_prm : public TONE_LINE_EDIT {
+class LineEdit_vt_prm : public ToneLineEdit {
     Q_OBJECT
 public:
     explicit LineEdit_vt_prm(QWidget *parent = nullptr);
@@ -109,13 +109,13 @@ private:
 };
 
 // Integer editors: lower..upper in steps of 1; anything out of range finishes as lower.
-class INT_PARAM_LINE_EDIT : public PARAM_LINE_EDIT {
+class IntParamLineEdit : public ParamLineEdit {
     Q_OBJECT
 public:
     int value() const;
 
 protected:
-    INT_PARAM_LINE_EDIT(QWidget *parent, int lower, int upper);
+    IntParamLineEdit(QWidget *parent, int lower, int upper);
 
     bool accepts(QChar c) const override;
     void step(int direction) override;
@@ -128,14 +128,14 @@ protected:
 };
 
 // Volume level, 18..26.
-class LineEdit_ur_gromk : public INT_PARAM_LINE_EDIT {
+class LineEdit_ur_gromk : public IntParamLineEdit {
     Q_OBJECT
 public:
     explicit LineEdit_ur_gromk(QWidget *parent = nullptr);
 };
 
 // Working channel number, 1..8.
-class LineEdit_n_rab_kanala : public INT_PARAM_LINE_EDIT {
+class LineEdit_n_rab_kanala : public IntParamLineEdit {
     Q_OBJECT
 public:
     explicit LineEdit_n_rab_kanala(QWidget *parent = nullptr);

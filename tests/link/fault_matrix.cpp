@@ -120,7 +120,7 @@ public:
     STATION_CONFIG station{};
     QByteArray old_image;       // the radio before programming
     QByteArray new_image;       // what programming must leave in it
-    PROGRAM_FORM form;
+    ProgramForm form;
     RS_EEPROM_IMAGE read_buffer_before{};  // the window's buffer before a read
 
     bool prepare(QString *error)

@@ -34,7 +34,7 @@ struct Programming {
     RecordingSink sink;
     RecordingSleeper sleeper;
     ModelContext ctx{&station, Reporter(&sink, &sleeper)};
-    PROGRAM_FORM form;
+    ProgramForm form;
     int port = -1;
 
     Programming(const QByteArray &image, uint8_t nk, uint8_t sost)

@@ -38,7 +38,7 @@ STATION_CONFIG station_with_bands()
     return st;
 }
 
-FORM_TEXTS filled_form(bool ravno)
+FormTexts filled_form(bool ravno)
 {
     return form_texts_from_conf(sample_conf(), ravno);
 }
@@ -62,7 +62,7 @@ private slots:
 
 void TestFormMapping::texts_of_a_set()
 {
-    const FORM_TEXTS f = filled_form(false);
+    const FormTexts f = filled_form(false);
     QCOMPARE(f.cells[0][0], QStringLiteral(" 146.000"));
     QCOMPARE(f.cells[2][2], QStringLiteral("Ключ 2"));
     QCOMPARE(f.cells[0][2], QStringLiteral("Выключено"));
@@ -74,7 +74,7 @@ void TestFormMapping::texts_of_a_set()
     QCOMPARE(f.n_rab_kanala, QStringLiteral("3"));
     QVERIFY(f.zapret);
 
-    const FORM_TEXTS r = filled_form(true);
+    const FormTexts r = filled_form(true);
     QCOMPARE(r.cells[2][1], QStringLiteral("Ключ 2"));
     QCOMPARE(r.cells[8][2], QStringLiteral("CTCSS"));
     QVERIFY(r.cells[0][3].isEmpty());
@@ -110,7 +110,7 @@ void TestFormMapping::round_trip()
 
 void TestFormMapping::unknown_texts_read_as_zero()
 {
-    FORM_TEXTS f = filled_form(false);
+    FormTexts f = filled_form(false);
     f.cells[1][2] = QStringLiteral("Ключ 9");
     f.cells[1][3] = QStringLiteral("низкий");
     f.ctcss_prd = QStringLiteral("abc");
@@ -150,7 +150,7 @@ void TestFormMapping::check_form_filled()
     QFETCH(int, column);
     QFETCH(QString, text);
     QFETCH(bool, filled);
-    FORM_TEXTS f = filled_form(ravno);
+    FormTexts f = filled_form(ravno);
     if (column < 0)
         f.n_rab_kanala = text;
     else

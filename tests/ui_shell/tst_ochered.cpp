@@ -7,7 +7,7 @@
 #include "ochered.h"
 
 namespace {
-class RecordingOwner : public OCHERED_OWNER {
+class RecordingOwner : public OcheredOwner {
 public:
     QList<int> codes;
     void run_operation(int code) override { codes.append(code); }
@@ -102,7 +102,7 @@ void TestOchered::deleting_with_codes_pending_runs_none()
 
 void TestOchered::nested_tick_does_not_start_next_code()
 {
-    class SlowOwner : public OCHERED_OWNER {
+    class SlowOwner : public OcheredOwner {
     public:
         QStringList events;
         void run_operation(int code) override
