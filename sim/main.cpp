@@ -42,36 +42,45 @@ int main(int argc, char *argv[])
     parser.addPositionalArgument(QStringLiteral("image.eep"),
                                  QStringLiteral("153-byte image, saved after every commit"));
     const QCommandLineOption link({QStringLiteral("l"), QStringLiteral("link")},
-        QStringLiteral("Also make a symbolic link PATH to the device."), QStringLiteral("PATH"));
-    const QCommandLineOption baud({QStringLiteral("b"), QStringLiteral("baud")},
-        QStringLiteral("Line speed the replies are paced at (default 9600)."),
-        QStringLiteral("N"), QStringLiteral("9600"));
-    const QCommandLineOption commit(QStringLiteral("commit-delay"),
-        QStringLiteral("Milliseconds an EEPROM commit takes (default 40)."),
-        QStringLiteral("MS"), QStringLiteral("40"));
-    const QCommandLineOption latency(QStringLiteral("reply-latency"),
+                                  QStringLiteral("Also make a symbolic link PATH to the device."),
+                                  QStringLiteral("PATH"));
+    const QCommandLineOption baud(
+        {QStringLiteral("b"), QStringLiteral("baud")},
+        QStringLiteral("Line speed the replies are paced at (default 9600)."), QStringLiteral("N"),
+        QStringLiteral("9600"));
+    const QCommandLineOption commit(
+        QStringLiteral("commit-delay"),
+        QStringLiteral("Milliseconds an EEPROM commit takes (default 40)."), QStringLiteral("MS"),
+        QStringLiteral("40"));
+    const QCommandLineOption latency(
+        QStringLiteral("reply-latency"),
         QStringLiteral("Milliseconds before the first byte of every reply (default 0)."),
         QStringLiteral("MS"), QStringLiteral("0"));
-    const QCommandLineOption deaf(QStringLiteral("deaf-while-transmitting"),
+    const QCommandLineOption deaf(
+        QStringLiteral("deaf-while-transmitting"),
         QStringLiteral("Lose the write packets sent while transmitting."));
-    const QCommandLineOption state(QStringLiteral("state"),
+    const QCommandLineOption state(
+        QStringLiteral("state"),
         QStringLiteral("Initial state bytes G,NK,SOST (NK defaults to image address 60)."),
         QStringLiteral("G,NK,SOST"));
     const QCommandLineOption transmitting(QStringLiteral("transmitting"),
-        QStringLiteral("Start transmitting (SOST bit 0x20)."));
+                                          QStringLiteral("Start transmitting (SOST bit 0x20)."));
     const QCommandLineOption tone_call(QStringLiteral("tone-call"),
-        QStringLiteral("Start in a tone call (SOST bit 0x10)."));
+                                       QStringLiteral("Start in a tone call (SOST bit 0x10)."));
     const QCommandLineOption seed(QStringLiteral("seed"),
-        QStringLiteral("Seed of the fault generator (default 1)."), QStringLiteral("N"),
-        QStringLiteral("1"));
-    const QCommandLineOption fault({QStringLiteral("f"), QStringLiteral("fault")},
+                                  QStringLiteral("Seed of the fault generator (default 1)."),
+                                  QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption fault(
+        {QStringLiteral("f"), QStringLiteral("fault")},
         QStringLiteral("Inject a fault, NAME[/KINDS][=WHEN]; repeatable. See README."),
         QStringLiteral("FAULT"));
-    const QCommandLineOption vanish(QStringLiteral("vanish-at"),
+    const QCommandLineOption vanish(
+        QStringLiteral("vanish-at"),
         QStringLiteral("The device disappears on the N-th request (1-based)."),
         QStringLiteral("N"));
     const QCommandLineOption journal({QStringLiteral("j"), QStringLiteral("journal")},
-        QStringLiteral("Append one line per received frame to FILE."), QStringLiteral("FILE"));
+                                     QStringLiteral("Append one line per received frame to FILE."),
+                                     QStringLiteral("FILE"));
     parser.addOptions({link, baud, commit, latency, deaf, state, transmitting, tone_call, seed,
                        fault, vanish, journal});
     parser.process(app);

@@ -138,10 +138,7 @@ int expected_reply_length(const uint8_t *data, int length)
     }
 }
 
-int ScriptedFarEnd::take()
-{
-    return at_ < size_ ? data_[at_++] : -1;
-}
+int ScriptedFarEnd::take() { return at_ < size_ ? data_[at_++] : -1; }
 
 std::vector<LineReply> ScriptedFarEnd::operator()(const uint8_t *data, int length)
 {
@@ -166,7 +163,4 @@ std::vector<LineReply> ScriptedFarEnd::operator()(const uint8_t *data, int lengt
     return {reply};
 }
 
-QByteArray ScriptedFarEnd::entry(const QByteArray &reply)
-{
-    return QByteArray(1, '\0') + reply;
-}
+QByteArray ScriptedFarEnd::entry(const QByteArray &reply) { return QByteArray(1, '\0') + reply; }

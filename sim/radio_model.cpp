@@ -120,9 +120,9 @@ std::vector<SimAction> RadioModel::feed(const uint8_t *data, int length)
         else if (frame[2] == 'C')
             kind = SimFrameKind::Commit;
         else if (frame[2] == 'S')
-            kind = frame[3] == 'S' ? SimFrameKind::StateQuery
-                : frame[3] == 'E'  ? SimFrameKind::DumpRequest
-                                   : SimFrameKind::EchoRequest;
+            kind = frame[3] == 'S'   ? SimFrameKind::StateQuery
+                   : frame[3] == 'E' ? SimFrameKind::DumpRequest
+                                     : SimFrameKind::EchoRequest;
         journal_.push_back(SimFrame{kind, frame});
         const SimAction action = answer(kind, frame);
         if (!action.reply.isEmpty() || action.vanish || action.committed)
@@ -200,8 +200,8 @@ SimAction RadioModel::answer(SimFrameKind kind, const QByteArray &frame)
         const int n = seen_[5];
         if (hit(faults_.dump_differs, seen_[5], rk)) {
             const int r = static_cast<int>(rng_() % IMAGE_SIZE);
-            action.reply[r * RECORD + 4] =
-                static_cast<char>(action.reply[r * RECORD + 4] ^ (1 + n % 255));
+            action.reply[r * RECORD + 4] = static_cast<char>(action.reply[r * RECORD + 4]
+                                                             ^ (1 + n % 255));
         }
         break;
     }
@@ -227,8 +227,7 @@ SimAction RadioModel::answer(SimFrameKind kind, const QByteArray &frame)
         action.delay_ms = commit_delay_ms_;
         action.reply = QByteArray("$SC\x06\0\0\r", 7);
         break;
-    case SimFrameKind::WritePacket:
-        break;
+    case SimFrameKind::WritePacket: break;
     }
     spoil(action.reply, rk);
     return action;
@@ -273,8 +272,7 @@ QString format_frame(const SimFrame &frame)
     case SimFrameKind::Commit: return QStringLiteral("PC");
     case SimFrameKind::ModeCommand:
         return QStringLiteral("MC %1 %2 %3").arg(byte(3)).arg(byte(4)).arg(byte(5));
-    case SimFrameKind::WritePacket:
-        return QStringLiteral("PD %1 %2").arg(byte(3)).arg(byte(4));
+    case SimFrameKind::WritePacket: return QStringLiteral("PD %1 %2").arg(byte(3)).arg(byte(4));
     }
     return QString();
 }

@@ -41,10 +41,10 @@ struct SimState {
 
 // What the radio does in answer to one frame.
 struct SimAction {
-    QByteArray reply;      // bytes to send, paced at the line speed (may be empty)
-    int delay_ms = 0;      // before the first byte
+    QByteArray reply;        // bytes to send, paced at the line speed (may be empty)
+    int delay_ms = 0;        // before the first byte
     bool committed = false;  // the image changed and should be saved
-    bool vanish = false;   // the device goes away instead of answering
+    bool vanish = false;     // the device goes away instead of answering
 };
 
 class RadioModel {

@@ -9,11 +9,11 @@
 
 // Reply kinds, as a bit mask.
 enum SimReplyKind : unsigned {
-    SIM_REPLY_STATE = 1u,   // to "$PSS"
-    SIM_REPLY_MODE = 2u,    // to "$MC"
-    SIM_REPLY_DUMP = 4u,    // to "$PSE"
-    SIM_REPLY_ECHO = 8u,    // to "$PSD"
-    SIM_REPLY_COMMIT = 16u, // to "$PC"
+    SIM_REPLY_STATE = 1u,    // to "$PSS"
+    SIM_REPLY_MODE = 2u,     // to "$MC"
+    SIM_REPLY_DUMP = 4u,     // to "$PSE"
+    SIM_REPLY_ECHO = 8u,     // to "$PSD"
+    SIM_REPLY_COMMIT = 16u,  // to "$PC"
     SIM_REPLY_ALL = 31u,
 };
 
@@ -29,7 +29,12 @@ struct FaultRule {
         return FaultRule{SIM_REPLY_ALL, first, count, 0.0};
     }
     static FaultRule chance(double rate) { return FaultRule{SIM_REPLY_ALL, 0, 0, rate}; }
-    FaultRule only(unsigned kinds) const { FaultRule r = *this; r.replies = kinds; return r; }
+    FaultRule only(unsigned kinds) const
+    {
+        FaultRule r = *this;
+        r.replies = kinds;
+        return r;
+    }
 
     bool active() const { return count != 0 || rate > 0.0; }
     // Whether occurrence `n` is hit by order alone.

@@ -233,9 +233,9 @@ int speed_of(speed_t code)
     static const struct {
         speed_t code;
         int bits;
-    } speeds[] = {{B1200, 1200},   {B2400, 2400},   {B4800, 4800},     {B9600, 9600},
-                  {B19200, 19200}, {B38400, 38400}, {B57600, 57600},   {B115200, 115200},
-                  {B230400, 230400}};
+    } speeds[] = {{B1200, 1200},   {B2400, 2400},     {B4800, 4800},
+                  {B9600, 9600},   {B19200, 19200},   {B38400, 38400},
+                  {B57600, 57600}, {B115200, 115200}, {B230400, 230400}};
     for (const auto &s : speeds)
         if (s.code == code)
             return s.bits;
@@ -244,10 +244,15 @@ int speed_of(speed_t code)
 
 QString describe(int speed, const termios &t)
 {
-    const int bits = (t.c_cflag & CSIZE) == CS8 ? 8 : (t.c_cflag & CSIZE) == CS7 ? 7
-                   : (t.c_cflag & CSIZE) == CS6 ? 6 : 5;
+    const int bits = (t.c_cflag & CSIZE) == CS8   ? 8
+                     : (t.c_cflag & CSIZE) == CS7 ? 7
+                     : (t.c_cflag & CSIZE) == CS6 ? 6
+                                                  : 5;
     const char parity = !(t.c_cflag & PARENB) ? 'N' : (t.c_cflag & PARODD) ? 'O' : 'E';
-    return QStringLiteral("%1 %2%3%4").arg(speed).arg(bits).arg(QLatin1Char(parity))
+    return QStringLiteral("%1 %2%3%4")
+        .arg(speed)
+        .arg(bits)
+        .arg(QLatin1Char(parity))
         .arg((t.c_cflag & CSTOPB) ? 2 : 1);
 }
 
@@ -260,8 +265,7 @@ QString SimulatedRadio::line_mismatch()
         return QString();  // nothing to compare: listen
     const int speed = speed_of(cfgetospeed(&t));
     const bool ok = speed == config_.baud && speed_of(cfgetispeed(&t)) == config_.baud
-                    && (t.c_cflag & CSIZE) == CS8 && !(t.c_cflag & PARENB)
-                    && !(t.c_cflag & CSTOPB);
+                    && (t.c_cflag & CSIZE) == CS8 && !(t.c_cflag & PARENB) && !(t.c_cflag & CSTOPB);
     if (ok)
         return QString();
     termios radio = t;

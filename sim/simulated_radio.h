@@ -23,11 +23,11 @@ struct SimRadioConfig {
     QString journal_path;  // optional text file, one line per received frame (format_frame)
     int baud = 9600;
     int commit_delay_ms = 40;
-    int reply_latency_ms = 0;  // before the first byte of every reply
+    int reply_latency_ms = 0;              // before the first byte of every reply
     bool deaf_while_transmitting = false;  // write packets are lost while SOST has 0x20
     int g = 0;
-    int nk = -1;           // -1: the working channel stored at image address 60
-    int sost = 0;          // e.g. 0x20 transmitting, 0x10 tone call
+    int nk = -1;   // -1: the working channel stored at image address 60
+    int sost = 0;  // e.g. 0x20 transmitting, 0x10 tone call
     SimFaults faults;
 };
 

@@ -56,10 +56,13 @@ int main(int argc, char *argv[])
         QStringList arguments;
         QByteArray radio;
     };
-    for (const Case &c : {Case{"k40 read", {QStringLiteral("read"), QStringLiteral("-o"),
-                                             QStringLiteral("out.eep")}, sample},
-                          Case{"k40 program (one byte)",
-                               {QStringLiteral("program"), QStringLiteral("sample.eep")}, other}}) {
+    for (const Case &c :
+         {Case{"k40 read",
+               {QStringLiteral("read"), QStringLiteral("-o"), QStringLiteral("out.eep")},
+               sample},
+          Case{"k40 program (one byte)",
+               {QStringLiteral("program"), QStringLiteral("sample.eep")},
+               other}}) {
         std::printf("\n%s\n", c.name);
         for (int i = 0; i < runs; ++i) {
             SimRadioConfig config;
@@ -99,8 +102,8 @@ int main(int argc, char *argv[])
             const double floor_ms = line_ms + WAKE_UP_MS + commits * commit_ms;
             std::printf("  run %d: %s %.0f ms; floor %.0f ms = %.0f ms on the line (%d bytes) + "
                         "%d ms wake-up + %d ms commits; %.0f ms over it\n",
-                        i + 1, k40.exitCode() == 0 ? "ok" : "FAILED", ms, floor_ms, line_ms,
-                        bytes, WAKE_UP_MS, commits * commit_ms, ms - floor_ms);
+                        i + 1, k40.exitCode() == 0 ? "ok" : "FAILED", ms, floor_ms, line_ms, bytes,
+                        WAKE_UP_MS, commits * commit_ms, ms - floor_ms);
         }
     }
     return 0;

@@ -69,8 +69,8 @@ int main(int argc, char *argv[])
         t.start();
         const bool ok = read_image(port, &image, ImageCheck(), reporter);
         const double ms = t.nsecsElapsed() / 1e6;
-        std::printf("run %d: %s %.1f ms, %+.1f%% over the floor\n", i + 1, ok ? "ok" : "FAILED",
-                    ms, (ms / floor_ms - 1.0) * 100.0);
+        std::printf("run %d: %s %.1f ms, %+.1f%% over the floor\n", i + 1, ok ? "ok" : "FAILED", ms,
+                    (ms / floor_ms - 1.0) * 100.0);
     }
     com_close(port);
     com_service_stop();

@@ -60,12 +60,12 @@ QByteArray bytes_of(const RS_EEPROM_IMAGE &image)
 }
 
 struct Exchange {
-    int sent = 0;      // request bytes
-    int replied = 0;   // reply bytes
-    int serial = 0;    // reply bytes read after the wait that precedes them
+    int sent = 0;     // request bytes
+    int replied = 0;  // reply bytes
+    int serial = 0;   // reply bytes read after the wait that precedes them
     int commits = 0;
-    int packets = 0;   // write packets, fillers included
-    int late = 0;      // replies read after their request's wait, each delayed by the latency
+    int packets = 0;  // write packets, fillers included
+    int late = 0;     // replies read after their request's wait, each delayed by the latency
 };
 
 // State and mode replies arrive inside the protocol's wait that follows their request, so
@@ -128,15 +128,15 @@ int main(int argc, char *argv[])
     RS_EEPROM_IMAGE base{}, target{};
     std::memcpy(base.bytes, sample.read(RS_IMAGE_SIZE).constData(), RS_IMAGE_SIZE);
     ProgramForm form;
-    if (!decode_image(ctx, base, form.conf)
-        || !encode_image(ctx, form.conf, base, target, true)) {
+    if (!decode_image(ctx, base, form.conf) || !encode_image(ctx, form.conf, base, target, true)) {
         std::fprintf(stderr, "the sample image does not decode\n");
         return 1;
     }
     target.bytes[ADDR_N_RAB_KANALA] = base.bytes[ADDR_N_RAB_KANALA];
     form.flag_conf_read = true;
     form.form_filled = true;
-    form.wc = target.bytes[ADDR_N_RAB_KANALA];  // no channel switch, so no long re-initialisation wait
+    // No channel switch, so no long re-initialisation wait.
+    form.wc = target.bytes[ADDR_N_RAB_KANALA];
 
     // Radios that hold something else: every programmable address the form rewrites flipped
     // in a bit it controls (the others are kept from the radio, so they never differ), or
@@ -188,8 +188,7 @@ int main(int argc, char *argv[])
                 return 1;
             }
             const QByteArray name = radio.device_name().toLocal8Bit();
-            std::strncpy(station.Com_Port_Name, name.constData(),
-                         sizeof station.Com_Port_Name - 1);
+            std::strncpy(station.Com_Port_Name, name.constData(), sizeof station.Com_Port_Name - 1);
             sleeper.counting = false;
             int port = com_open(station.Com_Port_Name, baud);
             sleeper.counting = true;  // the read's waits are real, and not counted below
@@ -219,8 +218,8 @@ int main(int argc, char *argv[])
                             "floor %.1f ms = %.1f ms on the line (%d reply bytes) + %lld ms "
                             "protocol waits + %d ms radio commits + %d ms latency; a real "
                             "line adds %.1f ms for the requests\n",
-                            e.packets, e.commits, e.sent, e.replied, floor_ms, serial_ms,
-                            e.serial, waits, e.commits * commit_delay_ms, e.late * latency_ms,
+                            e.packets, e.commits, e.sent, e.replied, floor_ms, serial_ms, e.serial,
+                            waits, e.commits * commit_delay_ms, e.late * latency_ms,
                             e.sent * 10 * 1000.0 / baud);
             std::printf("  run %d: %s %.1f ms, %+.1f%% over the floor\n", i + 1,
                         ok && holds ? "ok" : "FAILED", ms, (ms / floor_ms - 1.0) * 100.0);

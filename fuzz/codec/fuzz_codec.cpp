@@ -33,10 +33,7 @@ public:
 class Input {
 public:
     Input(const uint8_t *data, size_t size) : data_(data), size_(size) {}
-    uint8_t byte()
-    {
-        return at_ < size_ ? data_[at_++] : 0;
-    }
+    uint8_t byte() { return at_ < size_ ? data_[at_++] : 0; }
     int32_t int32()
     {
         uint32_t v = 0;
@@ -89,12 +86,12 @@ void read_station(Input &in, STATION_CONFIG &st)
 bool same_conf(const RS_CONF &a, const RS_CONF &b)
 {
     bool same = a.diapazon_code == b.diapazon_code && a.n_rab_kanala == b.n_rab_kanala
-        && a.ctcss_prd == b.ctcss_prd && a.ctcss_prm == b.ctcss_prm
-        && a.microphone == b.microphone && a.vt_prd == b.vt_prd && a.vt_prm == b.vt_prm
-        && a.ur_gromk == b.ur_gromk && a.zapret == b.zapret;
+                && a.ctcss_prd == b.ctcss_prd && a.ctcss_prm == b.ctcss_prm
+                && a.microphone == b.microphone && a.vt_prd == b.vt_prd && a.vt_prm == b.vt_prm
+                && a.ur_gromk == b.ur_gromk && a.zapret == b.zapret;
     for (int i = 0; i < RS_CHANNELS; ++i)
         same = same && a.f_prd[i] == b.f_prd[i] && a.f_prm[i] == b.f_prm[i]
-            && a.koder[i] == b.koder[i] && a.ph[i] == b.ph[i];
+               && a.koder[i] == b.koder[i] && a.ph[i] == b.ph[i];
     return same;
 }
 

@@ -37,7 +37,7 @@ void check_tree(const MARKUP_DOC &doc)
     require(linked == doc.node_count() - 1);  // every node but the root has one parent
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

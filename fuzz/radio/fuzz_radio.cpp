@@ -92,13 +92,13 @@ struct Dumps {
             const QByteArray &a = reads[i];
             const QByteArray &b = reads[i + 1];
             last_accepted = a.size() == RADIO_DUMP_SIZE && a == b
-                && check_image_records(reinterpret_cast<const uint8_t *>(a.constData()),
-                                       RADIO_DUMP_SIZE);
+                            && check_image_records(reinterpret_cast<const uint8_t *>(a.constData()),
+                                                   RADIO_DUMP_SIZE);
             if (!last_accepted)
                 continue;
             for (int r = 0; r < RS_IMAGE_SIZE; ++r)
-                image.bytes[uint8_t(a[r * RADIO_RECORD_SIZE + 3])] =
-                    uint8_t(a[r * RADIO_RECORD_SIZE + 4]);
+                image.bytes[uint8_t(a[r * RADIO_RECORD_SIZE + 3])] = uint8_t(
+                    a[r * RADIO_RECORD_SIZE + 4]);
             if (++accepted == 1 && first)
                 *first = image;
         }
@@ -123,8 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             clock, BAUD, [&far_end](const uint8_t *d, int n) { return far_end(d, n); });
         line->on_read = [&dumps](const uint8_t *buffer, int length, int result) {
             if (length == RADIO_DUMP_SIZE)
-                dumps.reads.push_back(QByteArray(reinterpret_cast<const char *>(buffer),
-                                                 result > 0 ? result : 0));
+                dumps.reads.push_back(
+                    QByteArray(reinterpret_cast<const char *>(buffer), result > 0 ? result : 0));
         };
         return line;
     });
@@ -167,8 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static const bool verbose = std::getenv("K40_FUZZ_VERBOSE") != nullptr;
     if (verbose)
         std::printf("read %s, programming %s, %lld ms in all\n", read ? "OK" : "failed",
-                    programmed ? "OK" : "failed",
-                    static_cast<long long>(clock.now_us() / 1000));
+                    programmed ? "OK" : "failed", static_cast<long long>(clock.now_us() / 1000));
 
     // No device may outlive this input's clock and script.
     for (int i = 0; i < COM_PORT_COUNT; ++i)

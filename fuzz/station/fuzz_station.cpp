@@ -57,7 +57,7 @@ const std::string &temp_dir()
     return dir;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -64,7 +64,4 @@ SingleInstanceGuard::SingleInstanceGuard(const QString &dir)
     lock_.setStaleLockTime(0);
 }
 
-bool SingleInstanceGuard::acquire(int wait_ms)
-{
-    return lock_.tryLock(wait_ms);
-}
+bool SingleInstanceGuard::acquire(int wait_ms) { return lock_.tryLock(wait_ms); }

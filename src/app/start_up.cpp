@@ -56,9 +56,9 @@ int run_programmator(int argc, char **argv, DialogSeam *dialogs)
         QString why;
         if (!com_start_trace(arguments[trace_at + 1], &why))
             std::printf("%s\n", QStringLiteral("Не удалось открыть файл трассировки %1: %2")
-                                     .arg(arguments[trace_at + 1], why)
-                                     .toLocal8Bit()
-                                     .constData());
+                                    .arg(arguments[trace_at + 1], why)
+                                    .toLocal8Bit()
+                                    .constData());
     }
 
     auto window = std::make_unique<PROGRAMMATOR_K40>(nullptr, &station);

@@ -10,10 +10,8 @@
 STARTUP_PROJECT *startup_project = nullptr;
 
 STARTUP_PROJECT::STARTUP_PROJECT(QWidget *parent)
-    : QWidget(parent),
-      image_(QStringLiteral(":/startup_project/logo.png")),
-      label_(new QLabel(this)),
-      text_(QStringLiteral("Ждите ..."))
+    : QWidget(parent), image_(QStringLiteral(":/startup_project/logo.png")),
+      label_(new QLabel(this)), text_(QStringLiteral("Ждите ..."))
 {
     image_ = image_.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     {
@@ -31,8 +29,8 @@ STARTUP_PROJECT::STARTUP_PROJECT(QWidget *parent)
     const QRect desktop = QGuiApplication::primaryScreen()
                               ? QGuiApplication::primaryScreen()->geometry()
                               : QRect(0, 0, image_.width(), image_.height());
-    setGeometry((desktop.width() - image_.width()) / 2,
-                (desktop.height() - image_.height()) / 2, image_.width(), image_.height());
+    setGeometry((desktop.width() - image_.width()) / 2, (desktop.height() - image_.height()) / 2,
+                image_.width(), image_.height());
 
     setMouseTracking(true);
     setWindowTitle(QStringLiteral("Запуск программы"));
@@ -86,7 +84,4 @@ void STARTUP_PROJECT::mouseMoveEvent(QMouseEvent *event)
     }
 }
 
-void STARTUP_PROJECT::mouseReleaseEvent(QMouseEvent *)
-{
-    setCursor(Qt::ArrowCursor);
-}
+void STARTUP_PROJECT::mouseReleaseEvent(QMouseEvent *) { setCursor(Qt::ArrowCursor); }

@@ -48,8 +48,8 @@ std::vector<ConfField> conf_fields(const STATION_CONFIG &station, uint8_t band,
                                    const FormTexts &form)
 {
     std::vector<ConfField> out;
-    out.push_back({QStringLiteral("band"), QStringLiteral("Диапазон"), band_text(station, band),
-                   int(band)});
+    out.push_back(
+        {QStringLiteral("band"), QStringLiteral("Диапазон"), band_text(station, band), int(band)});
     const int key_col = form.ravno ? 1 : 2;
     for (int row = 0; row < FORM_ROWS; ++row) {
         const QString ch = channel_name(row);
@@ -62,8 +62,8 @@ std::vector<ConfField> conf_fields(const STATION_CONFIG &station, uint8_t band,
         };
         out.push_back({key + QStringLiteral("rx_khz"), label + QStringLiteral("частота приема"),
                        rx.trimmed(), khz(rx)});
-        out.push_back({key + QStringLiteral("tx_khz"),
-                       label + QStringLiteral("частота передачи"), tx.trimmed(), khz(tx)});
+        out.push_back({key + QStringLiteral("tx_khz"), label + QStringLiteral("частота передачи"),
+                       tx.trimmed(), khz(tx)});
         const QString &koder = form.cells[row][key_col];
         const QString &ph = form.cells[row][key_col + 1];
         out.push_back({key + QStringLiteral("scrambler"), label + QStringLiteral("маскиратор"),
@@ -71,10 +71,9 @@ std::vector<ConfField> conf_fields(const STATION_CONFIG &station, uint8_t band,
         out.push_back({key + QStringLiteral("squelch"), label + QStringLiteral("уровень ПШ"), ph,
                        int(ph_from_text(ph))});
     }
-    const auto add = [&out](const char *key, const char *label, const QString &text,
-                            bool decimal) {
-        out.push_back({QString::fromLatin1(key), QString::fromUtf8(label), text,
-                       number_of(text, decimal)});
+    const auto add = [&out](const char *key, const char *label, const QString &text, bool decimal) {
+        out.push_back(
+            {QString::fromLatin1(key), QString::fromUtf8(label), text, number_of(text, decimal)});
     };
     add("ctcss_tx_hz", "Вызывной CTCSS тон ПРД, Гц", form.ctcss_prd, true);
     add("ctcss_rx_hz", "Вызывной CTCSS тон ПРМ, Гц", form.ctcss_prm, true);

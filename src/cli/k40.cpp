@@ -33,7 +33,7 @@ struct Command {
     const char *name;
     const char *synopsis;  // after "k40 <name>"
     const char *summary;
-    QStringList options;   // the options it takes (all take a value except the flags)
+    QStringList options;  // the options it takes (all take a value except the flags)
     int min_args, max_args;
 };
 
@@ -46,8 +46,13 @@ const QStringList RADIO_OPTIONS = {QStringLiteral("--station"), QStringLiteral("
 const std::vector<Command> &commands()
 {
     static const std::vector<Command> list = {
-        {"ports", "", "список последовательных портов: имя, описание, изготовитель, "
-                      "USB vendor:product", {}, 0, 0},
+        {"ports",
+         "",
+         "список последовательных портов: имя, описание, изготовитель, "
+         "USB vendor:product",
+         {},
+         0,
+         0},
         {"read", "-o ФАЙЛ", "считать радиостанцию, как окно программы, и сохранить образ",
          RADIO_OPTIONS + QStringList{QStringLiteral("-o")}, 0, 0},
         {"program", "ФАЙЛ [--dry-run] [--json]",
@@ -57,8 +62,9 @@ const std::vector<Command> &commands()
          RADIO_OPTIONS + QStringList{QStringLiteral("--dry-run"), QStringLiteral("--json")}, 1, 1},
         {"verify", "ФАЙЛ", "считать радиостанцию и сказать, содержит ли она конфигурацию файла",
          RADIO_OPTIONS, 1, 1},
-        {"show", "ФАЙЛ [--json]", "показать конфигурацию файла: каналы, тоны, громкость, "
-                                  "микрофон, рабочий канал, запрет частот, диапазон",
+        {"show", "ФАЙЛ [--json]",
+         "показать конфигурацию файла: каналы, тоны, громкость, "
+         "микрофон, рабочий канал, запрет частот, диапазон",
          STATION_OPTIONS + QStringList{QStringLiteral("--json")}, 1, 1},
         {"diff", "A B [--json]",
          "различия двух конфигураций по полям, затем прочие отличающиеся адреса; A или B "
@@ -132,8 +138,8 @@ QString general_help()
         "программы. Сообщения идут в стандартный поток ошибок, результаты - в стандартный\n"
         "вывод.\n\nКоманды:\n");
     for (const Command &c : commands())
-        s += QStringLiteral("  %1 %2\n").arg(QString::fromLatin1(c.name).leftJustified(8),
-                                            QString::fromUtf8(c.synopsis));
+        s += QStringLiteral("  %1 %2\n")
+                 .arg(QString::fromLatin1(c.name).leftJustified(8), QString::fromUtf8(c.synopsis));
     s += QStringLiteral("\nk40 КОМАНДА --help - справка по команде.\n\n")
          + QString::fromUtf8(EXIT_HELP);
     return s;
@@ -232,8 +238,7 @@ bool parse(const QStringList &argv, const Command &c, Args &args, QString &error
 
 class Run {
 public:
-    Run(const Args &args, std::FILE *out, CliSink &sink)
-        : args_(args), out_(out), sink_(sink)
+    Run(const Args &args, std::FILE *out, CliSink &sink) : args_(args), out_(out), sink_(sink)
     {
         ctx_.station = &station_;
         ctx_.reporter = Reporter(&sink_);
@@ -314,8 +319,7 @@ int Run::load_station()
     const QString port_path = QStringLiteral("./") + QLatin1String(STATION_PORT_FILE_NAME);
     switch (read_station_files(&station_, QFile::encodeName(conf_path).toStdString(),
                                QFile::encodeName(port_path).toStdString())) {
-    case StationFileCheck::Loaded:
-        break;
+    case StationFileCheck::Loaded: break;
     case StationFileCheck::Missing:
         error(QStringLiteral("файл станции %1 не найден или пуст").arg(conf_path));
         return K40_DATA;
@@ -455,8 +459,7 @@ int Run::program()
     ProgramRun run;
     run.before_writing = [&](const RS_EEPROM_IMAGE &radio) {
         QString why;
-        if (write_backup(QStringLiteral("."), radio, QDateTime::currentDateTime(), &backup,
-                         &why)) {
+        if (write_backup(QStringLiteral("."), radio, QDateTime::currentDateTime(), &backup, &why)) {
             sink_.show_note(QStringLiteral("Резервная копия радиостанции: %1").arg(backup));
             return true;
         }
@@ -491,10 +494,10 @@ int Run::dry_run(const TextForm &file)
     }
     TextForm after(ctx_);
     after.load_image(target);
-    const std::vector<ConfField> before_fields =
-        conf_fields(station_, radio.diapazon_code, radio.texts);
-    const std::vector<ConfField> after_fields =
-        conf_fields(station_, after.diapazon_code, after.texts);
+    const std::vector<ConfField> before_fields = conf_fields(station_, radio.diapazon_code,
+                                                             radio.texts);
+    const std::vector<ConfField> after_fields = conf_fields(station_, after.diapazon_code,
+                                                            after.texts);
     const std::vector<FieldChange> fields = field_changes(before_fields, after_fields);
     const std::vector<ByteChange> bytes = byte_changes(radio.image.bytes, target.bytes);
     const int wc = text_to_int(file.texts.n_rab_kanala);
@@ -516,10 +519,11 @@ int Run::dry_run(const TextForm &file)
                                  {QStringLiteral("file"), c.b->json}});
         for (const ByteChange &b : bytes)
             (b.programmable ? w : never)
-                .append(QJsonObject{{QStringLiteral("address"), b.address},
-                                    {QStringLiteral("from"), b.a},
-                                    {QStringLiteral("to"), b.b},
-                                    {QStringLiteral("fields"), QJsonArray::fromStringList(b.fields)}});
+                .append(
+                    QJsonObject{{QStringLiteral("address"), b.address},
+                                {QStringLiteral("from"), b.a},
+                                {QStringLiteral("to"), b.b},
+                                {QStringLiteral("fields"), QJsonArray::fromStringList(b.fields)}});
         print_json({{QStringLiteral("fields"), f},
                     {QStringLiteral("writes"), w},
                     {QStringLiteral("not_programmable"), never},
@@ -575,10 +579,10 @@ int Run::verify()
     for (const ByteChange &b : byte_changes(radio.bytes, target.bytes))
         addresses << QString::number(b.address);
     print(QStringLiteral("Радиостанция НЕ содержит конфигурацию файла %1%2.\n")
-              .arg(args_.positional[0],
-                   addresses.isEmpty()
-                       ? QString()
-                       : QStringLiteral(": отличаются адреса ") + addresses.join(QStringLiteral(", "))));
+              .arg(args_.positional[0], addresses.isEmpty()
+                                            ? QString()
+                                            : QStringLiteral(": отличаются адреса ")
+                                                  + addresses.join(QStringLiteral(", "))));
     return K40_DIFFERENT;
 }
 

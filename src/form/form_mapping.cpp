@@ -114,9 +114,8 @@ void clear_forbidden_frequencies(FormTexts &form)
 {
     const auto cleared = [](const QString &cell) {
         const int32_t f = text_leading_digits(freq_text_strip(cell));
-        return is_allowed_frequency(ZAPRET_BIT, f) && f != 0
-                   ? freq_text_format(QString::number(f))
-                   : QString();
+        return is_allowed_frequency(ZAPRET_BIT, f) && f != 0 ? freq_text_format(QString::number(f))
+                                                             : QString();
     };
     for (int row = 0; row < FORM_ROWS; ++row) {
         // In tx = rx mode the one frequency column stands for both.

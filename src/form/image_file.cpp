@@ -29,8 +29,8 @@ mode_t new_file_mode()
 }
 
 // A whole copy of `bytes` in a fresh temporary file next to `path`; its name in `temp`.
-bool write_temporary(const QString &path, const QByteArray &bytes, mode_t mode,
-                     QByteArray &temp, QString *error)
+bool write_temporary(const QString &path, const QByteArray &bytes, mode_t mode, QByteArray &temp,
+                     QString *error)
 {
     const QFileInfo info(path);
     temp = local(info.absolutePath() + QStringLiteral("/.") + info.fileName()
@@ -74,30 +74,19 @@ QByteArray image_bytes(const RS_EEPROM_IMAGE &image)
 QString system_error_text(int error_number)
 {
     switch (error_number) {
-    case ENOENT:
-        return QStringLiteral("нет такого файла или папки");
+    case ENOENT: return QStringLiteral("нет такого файла или папки");
     case EACCES:
-    case EPERM:
-        return QStringLiteral("нет прав доступа");
-    case EROFS:
-        return QStringLiteral("файловая система только для чтения");
-    case ENOSPC:
-        return QStringLiteral("нет места на диске");
-    case EDQUOT:
-        return QStringLiteral("превышена квота диска");
-    case ENOTDIR:
-        return QStringLiteral("часть пути не является папкой");
-    case EISDIR:
-        return QStringLiteral("это папка");
-    case EEXIST:
-        return QStringLiteral("файл уже существует");
-    case EBUSY:
-        return QStringLiteral("устройство занято");
+    case EPERM: return QStringLiteral("нет прав доступа");
+    case EROFS: return QStringLiteral("файловая система только для чтения");
+    case ENOSPC: return QStringLiteral("нет места на диске");
+    case EDQUOT: return QStringLiteral("превышена квота диска");
+    case ENOTDIR: return QStringLiteral("часть пути не является папкой");
+    case EISDIR: return QStringLiteral("это папка");
+    case EEXIST: return QStringLiteral("файл уже существует");
+    case EBUSY: return QStringLiteral("устройство занято");
     case ENODEV:
-    case ENXIO:
-        return QStringLiteral("нет такого устройства");
-    default:
-        return QString::fromLocal8Bit(std::strerror(error_number));
+    case ENXIO: return QStringLiteral("нет такого устройства");
+    default: return QString::fromLocal8Bit(std::strerror(error_number));
     }
 }
 
@@ -107,8 +96,8 @@ bool read_image_file(const QString &path, RS_EEPROM_IMAGE &image, QString *error
     if (!file.open(QIODevice::ReadOnly)) {
         const QFileInfo info(path);
         const int e = !info.exists() ? ENOENT : info.isDir() ? EISDIR : EACCES;
-        fail(error, QStringLiteral("не удалось открыть файл %1: %2")
-                        .arg(path, system_error_text(e)));
+        fail(error,
+             QStringLiteral("не удалось открыть файл %1: %2").arg(path, system_error_text(e)));
         return false;
     }
     const QByteArray bytes = file.read(RS_IMAGE_SIZE + 1);
@@ -129,7 +118,7 @@ bool write_file_atomically(const QString &path, const QByteArray &bytes, QString
 {
     struct stat old {};
     const mode_t mode = ::stat(local(path).constData(), &old) == 0 ? (old.st_mode & 07777)
-                                                                    : new_file_mode();
+                                                                   : new_file_mode();
     QByteArray temp;
     if (!write_temporary(path, bytes, mode, temp, error))
         return false;
@@ -153,9 +142,9 @@ bool write_backup(const QString &dir, const RS_EEPROM_IMAGE &image, const QDateT
     const QString folder = QDir(dir).filePath(QString::fromLatin1(BACKUP_FOLDER));
     const QString stem = QStringLiteral("K40-") + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
     const auto name_of = [&](int n) {
-        return QDir(folder).filePath(
-            n == 1 ? stem + QStringLiteral(".eep")
-                   : stem + QLatin1Char('-') + QString::number(n) + QStringLiteral(".eep"));
+        return QDir(folder).filePath(n == 1 ? stem + QStringLiteral(".eep")
+                                            : stem + QLatin1Char('-') + QString::number(n)
+                                                  + QStringLiteral(".eep"));
     };
     if (path)
         *path = name_of(1);

@@ -21,18 +21,18 @@ QString header()
                "text=\"#000000\" vlink=\"#3333cc\"><H3>Настройки радиостанции Торвел-K40</H3>"
                "<p><b>Каналы</b><p><table hspace = 5 vspace = 5 cellspacing=1 border=1 "
                "style=\"width: 100 px;border: 1px solid rgb(96, 99, 104);\"><tr>")
-        + cell + QStringLiteral("№ Канала &nbsp;</b></center></td>")
-        + cell + QStringLiteral("Частота &nbsp;<br>&nbsp; приема &nbsp; </b></center></td>")
-        + cell + QStringLiteral("Частота &nbsp;<br>&nbsp; передачи &nbsp; </b></center></td>")
-        + cell + QStringLiteral("Маскиратор &nbsp; </b></center></td>")
-        + cell + QStringLiteral("Уровень ПШ &nbsp; </b></center></td></tr>  ");
+           + cell + QStringLiteral("№ Канала &nbsp;</b></center></td>") + cell
+           + QStringLiteral("Частота &nbsp;<br>&nbsp; приема &nbsp; </b></center></td>") + cell
+           + QStringLiteral("Частота &nbsp;<br>&nbsp; передачи &nbsp; </b></center></td>") + cell
+           + QStringLiteral("Маскиратор &nbsp; </b></center></td>") + cell
+           + QStringLiteral("Уровень ПШ &nbsp; </b></center></td></tr>  ");
 }
 
 QString data_cell(const QString &value)
 {
     return QStringLiteral("  <td style=\"width: 100 px;border: 1px solid rgb(96, 99, 104);\">"
                           "<center> &nbsp;")
-        + value + QStringLiteral("&nbsp; </center></td>");
+           + value + QStringLiteral("&nbsp; </center></td>");
 }
 
 QString channel_row(const FormTexts &form, int row)
@@ -41,16 +41,16 @@ QString channel_row(const FormTexts &form, int row)
     const int key_col = form.ravno ? 1 : 2;
     const QString &tx_cell = form.cells[row][form.ravno ? 0 : 1];
     return QStringLiteral("<tr>  ") + data_cell(number)
-        + data_cell(freq_text_strip(form.cells[row][0])) + data_cell(freq_text_strip(tx_cell))
-        + data_cell(form.cells[row][key_col]) + data_cell(form.cells[row][key_col + 1])
-        + QStringLiteral("</tr> ");
+           + data_cell(freq_text_strip(form.cells[row][0])) + data_cell(freq_text_strip(tx_cell))
+           + data_cell(form.cells[row][key_col]) + data_cell(form.cells[row][key_col + 1])
+           + QStringLiteral("</tr> ");
 }
 
 // The transmit and receive tones of one line, as both tone lines write them.
 QString tone_pair(const QString &prd, const QString &prm)
 {
     return QStringLiteral("ПРД: &nbsp; ") + prd + QStringLiteral(" Гц  &nbsp;&nbsp;  ПРМ: &nbsp; ")
-        + prm + QStringLiteral(" Гц </b>\n</p>");
+           + prm + QStringLiteral(" Гц </b>\n</p>");
 }
 
 QString tail(const FormTexts &form)
@@ -60,7 +60,7 @@ QString tail(const FormTexts &form)
     s += QStringLiteral("</b>\n</p><p> <b> Частота вызывного CTCSS тона: &nbsp;");
     s += tone_pair(form.ctcss_prd, form.ctcss_prm);
     s += QStringLiteral("<p> <b> Частота вызывного тона:") + QStringLiteral("&nbsp;").repeated(14)
-        + QStringLiteral(" ");
+         + QStringLiteral(" ");
     s += tone_pair(form.vt_prd, form.vt_prm);
     s += QStringLiteral("<p> <b> Уровень громкости: &nbsp;");
     s += form.ur_gromk;

@@ -210,7 +210,8 @@ private:
             if (dev) {
                 dev->purge_tx();
                 const int length = r->length < static_cast<int>(r->data.size())
-                    ? r->length : static_cast<int>(r->data.size());
+                                       ? r->length
+                                       : static_cast<int>(r->data.size());
                 result = dev->write(r->data.data(), length, COM_WRITE_WAIT_MS);
             }
             break;
@@ -236,9 +237,7 @@ private:
             if (dev)
                 result = dev->bytes_waiting();
             break;
-        default:
-            has_result = false;
-            break;
+        default: has_result = false; break;
         }
         if (result == SERIAL_LOST) {
             mark_lost(r->port);

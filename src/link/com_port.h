@@ -16,9 +16,9 @@ class SerialDevice;
 constexpr int COM_PORT_COUNT = 10;
 constexpr int COM_NAME_MAX = 256;
 constexpr int COM_QUEUE_MAX = 128;
-constexpr int COM_GIVE_UP_MS = 30000;     // a submitter stops waiting for the worker
-constexpr int COM_LOCK_WAIT_MS = 20000;   // submitter and queue locks
-constexpr int COM_POLL_MS = 5;            // worker and submitter polling granularity
+constexpr int COM_GIVE_UP_MS = 30000;    // a submitter stops waiting for the worker
+constexpr int COM_LOCK_WAIT_MS = 20000;  // submitter and queue locks
+constexpr int COM_POLL_MS = 5;           // worker and submitter polling granularity
 constexpr int COM_WRITE_WAIT_MS = 1000;
 // A device that hangs must not hold the program: opening, closing and stopping the service
 // give up after these.
@@ -43,8 +43,8 @@ struct COM_PORT {
     char name[COM_NAME_MAX + 1];
     int speed;
     SerialDevice *handle;  // owned and touched by the worker only; null while not open
-    double ms_per_byte;   // read allowance: 25000 / speed
-    int lost;             // the device went away (far end closed, cable pulled)
+    double ms_per_byte;    // read allowance: 25000 / speed
+    int lost;              // the device went away (far end closed, cable pulled)
 };
 
 // One pending operation. It owns its data, and both the queue and the submitter hold it by
@@ -55,9 +55,9 @@ struct COM_REQUEST {
     int op = 0;
     std::vector<uint8_t> data;  // write payload in; bytes read out (sized `length`)
     int length = 0;
-    int level = 0;              // requested DTR/RTS level, non-zero = set
-    int extra_ms = 0;           // additional read time-out of op 10
-    int result = -1;            // written by the worker before `done`
+    int level = 0;     // requested DTR/RTS level, non-zero = set
+    int extra_ms = 0;  // additional read time-out of op 10
+    int result = -1;   // written by the worker before `done`
     std::atomic<int> done{0};
     std::atomic<int> abandoned{0};  // the submitter stopped waiting
 };

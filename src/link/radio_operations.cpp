@@ -19,9 +19,9 @@ int open_station_port(const ModelContext &ctx)
     const STATION_CONFIG &st = ctx.config();
     const int index = com_open(st.Com_Port_Name, st.Com_Port_BaudRate);
     if (index < 0)
-        ctx.reporter.note(QStringLiteral("Не удалось открыть порт %1: %2")
-                              .arg(QString::fromLocal8Bit(st.Com_Port_Name),
-                                   com_last_open_error()));
+        ctx.reporter.note(
+            QStringLiteral("Не удалось открыть порт %1: %2")
+                .arg(QString::fromLocal8Bit(st.Com_Port_Name), com_last_open_error()));
     return index;
 }
 
@@ -149,8 +149,8 @@ bool build_program_image(const ModelContext &ctx, const ProgramForm &form,
         return false;
     }
     const bool ok = validate_conf(ctx, conf)
-        && encode_image(ctx, conf, old_image, new_image, form.flag_conf_read)
-        && decode_image(ctx, new_image, conf) && validate_conf(ctx, conf);
+                    && encode_image(ctx, conf, old_image, new_image, form.flag_conf_read)
+                    && decode_image(ctx, new_image, conf) && validate_conf(ctx, conf);
     if (!ok) {
         r.report(utf8_text("Ошибка в веденных данных конфигурации радиостанции."));
         return false;

@@ -27,7 +27,6 @@ constexpr int BATCH_RETRY_WAIT_MS = 10;
 constexpr int ECHO_EXTRA_MS = 500;
 constexpr int COMMIT_EXTRA_MS = 15000;
 
-
 bool send(int port, const uint8_t *data, int length)
 {
     return com_write(port, data, length) == length;
@@ -176,11 +175,11 @@ bool write_batch(int port, const uint8_t *batch, const Reporter &reporter)
         for (int tries = 1; !send(port, ECHO_REQUEST, sizeof ECHO_REQUEST); ++tries) {
             if (tries >= WRITE_TRIES) {
                 reporter.post(utf8_text("Error: Запись в порт запроса на считывание 8 пакетов при "
-                                   "программировании"));
+                                        "программировании"));
                 return false;
             }
             reporter.post(utf8_text("Error: Запись в порт запроса на считывание 8 пакетов при "
-                               "программировании. Повторяем операцию."));
+                                    "программировании. Повторяем операцию."));
             com_purge_rx(port);
         }
 
@@ -189,9 +188,10 @@ bool write_batch(int port, const uint8_t *batch, const Reporter &reporter)
         if (got != RADIO_BATCH_SIZE) {
             if (echo_reads >= ECHO_READS)
                 return false;
-            reporter.post(got < 0
-                ? utf8_text("Error: Считано из порта более 8 пакетов при программировании")
-                : utf8_text("Error: Считано из порта менее 8 пакетов при программировании"));
+            reporter.post(
+                got < 0
+                    ? utf8_text("Error: Считано из порта более 8 пакетов при программировании")
+                    : utf8_text("Error: Считано из порта менее 8 пакетов при программировании"));
             continue;
         }
         echo_reads = 0;
@@ -199,11 +199,11 @@ bool write_batch(int port, const uint8_t *batch, const Reporter &reporter)
         if (!echo_matches(reply, batch)) {
             if (++verify < VERIFY_LIMIT) {
                 reporter.post(utf8_text("Error: Не совпали записанные и считанные в порт 8 пакетов "
-                                   "при программировании. Повторяем операцию."));
+                                        "при программировании. Повторяем операцию."));
                 continue;
             }
             reporter.post(utf8_text("Error: Не совпали записанные и считанные в порт 8 пакетов "
-                               "при программировании"));
+                                    "при программировании"));
             return false;
         }
 

@@ -11,12 +11,12 @@
 #include <cstdint>
 #include <functional>
 
-constexpr int RADIO_STATE_SIZE = 7;      // "$SS" G NK Sost CR, and the mode command
-constexpr int RADIO_RECORD_SIZE = 6;     // dump record, write packet, echo record
+constexpr int RADIO_STATE_SIZE = 7;   // "$SS" G NK Sost CR, and the mode command
+constexpr int RADIO_RECORD_SIZE = 6;  // dump record, write packet, echo record
 constexpr int RADIO_DUMP_SIZE = RS_IMAGE_SIZE * RADIO_RECORD_SIZE;  // 918
 constexpr int RADIO_BATCH_PACKETS = 8;
 constexpr int RADIO_BATCH_SIZE = RADIO_BATCH_PACKETS * RADIO_RECORD_SIZE;  // 48
-constexpr int RADIO_FILLER_ADDRESS = 159;  // pads a short batch; the radio ignores it
+constexpr int RADIO_FILLER_ADDRESS = 159;    // pads a short batch; the radio ignores it
 constexpr int RADIO_COMMAND_DELAY_MS = 100;  // the plain mode command's wait for its reply
 
 // State reply bytes.

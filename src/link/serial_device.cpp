@@ -39,17 +39,14 @@ constexpr int DRAIN_POLL_MS = 2;
 QString open_failure_reason(const QSerialPort &port, const char *name)
 {
     switch (port.error()) {
-    case QSerialPort::DeviceNotFoundError:
-        return QStringLiteral("нет такого устройства");
+    case QSerialPort::DeviceNotFoundError: return QStringLiteral("нет такого устройства");
     case QSerialPort::PermissionError:
-    case QSerialPort::OpenError:
-        break;
-    default:
-        return port.errorString();
+    case QSerialPort::OpenError: break;
+    default: return port.errorString();
     }
 #ifdef Q_OS_UNIX
-    const QByteArray path = QSerialPortInfo(QString::fromLocal8Bit(name)).systemLocation()
-                                .toLocal8Bit();
+    const QByteArray path =
+        QSerialPortInfo(QString::fromLocal8Bit(name)).systemLocation().toLocal8Bit();
     if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
         QString group = QStringLiteral("dialout");
         struct stat st {};
@@ -67,10 +64,7 @@ QString open_failure_reason(const QSerialPort &port, const char *name)
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> make_qt_serial_device()
-{
-    return std::make_unique<QtSerialDevice>();
-}
+std::unique_ptr<SerialDevice> make_qt_serial_device() { return std::make_unique<QtSerialDevice>(); }
 
 QtSerialDevice::QtSerialDevice() = default;
 
@@ -100,8 +94,9 @@ bool QtSerialDevice::open(const char *name, int speed)
     }
 #endif
     const bool ok = port->setBaudRate(speed) && port->setDataBits(QSerialPort::Data8)
-        && port->setParity(QSerialPort::NoParity) && port->setStopBits(QSerialPort::OneStop)
-        && port->setFlowControl(QSerialPort::NoFlowControl);
+                    && port->setParity(QSerialPort::NoParity)
+                    && port->setStopBits(QSerialPort::OneStop)
+                    && port->setFlowControl(QSerialPort::NoFlowControl);
     if (!ok) {
         last_error_ = port->errorString();
         write_diagnostic("Не удалось установить DCB\n");
@@ -150,8 +145,7 @@ int QtSerialDevice::read(uint8_t *buffer, int length, int timeout_ms)
     int count = 0;
     for (;;) {
         if (port_->bytesAvailable() > 0) {
-            const qint64 n = port_->read(reinterpret_cast<char *>(buffer) + count,
-                                         length - count);
+            const qint64 n = port_->read(reinterpret_cast<char *>(buffer) + count, length - count);
             if (n > 0)
                 count += static_cast<int>(n);
             if (count >= length)

@@ -95,7 +95,7 @@ QString trace_frame(const uint8_t *data, int length)
                 hex += QString::number(data[i], 16).rightJustified(2, QLatin1Char('0'))
                        + QLatin1Char(' ');
                 printable += data[i] >= 0x20 && data[i] < 0x7F ? QLatin1Char(char(data[i]))
-                                                                : QLatin1Char('.');
+                                                               : QLatin1Char('.');
             } else if (length > BYTES_PER_LINE) {
                 hex += QStringLiteral("   ");
             }
@@ -156,8 +156,9 @@ int TraceDevice::write(const uint8_t *data, int length, int timeout_ms)
     if (sent == SERIAL_LOST)
         log_->add("--", event("запись: устройство пропало"));
     else if (sent != length)
-        log_->add("--", QStringLiteral("запись не удалась или время ожидания %1 мс истекло")
-                            .arg(timeout_ms));
+        log_->add(
+            "--",
+            QStringLiteral("запись не удалась или время ожидания %1 мс истекло").arg(timeout_ms));
     return sent;
 }
 

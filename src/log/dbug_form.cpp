@@ -4,8 +4,7 @@
 #include <QTextBrowser>
 #include <QTextCursor>
 
-DBUG_FORM::DBUG_FORM()
-    : QDialog(nullptr), browser_(new QTextBrowser)
+DBUG_FORM::DBUG_FORM() : QDialog(nullptr), browser_(new QTextBrowser)
 {
     setWindowIcon(QIcon(QStringLiteral(":/icon/icon.png")));
     setGeometry(20, 20, 800, 600);
@@ -30,6 +29,6 @@ void DBUG_FORM::append_line(const QString &text)
     if (!browser_->document()->isEmpty())
         cursor.insertBlock();
     // The entry's own line feed leaves an empty paragraph after it, as the log always looked.
-    cursor.insertText(QString::number(line_count_) + QStringLiteral(" - ") + text +
-                      QLatin1Char('\n'));
+    cursor.insertText(QString::number(line_count_) + QStringLiteral(" - ") + text
+                      + QLatin1Char('\n'));
 }

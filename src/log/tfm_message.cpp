@@ -6,15 +6,11 @@
 
 #include "dbug_form.h"
 
-QString log_time_stamp(const QTime &time)
-{
-    return time.toString(QStringLiteral("HH:mm:ss.zzz"));
-}
+QString log_time_stamp(const QTime &time) { return time.toString(QStringLiteral("HH:mm:ss.zzz")); }
 
 QString log_time_stamp() { return log_time_stamp(QTime::currentTime()); }
 
-TfmMessage::TfmMessage(QWidget *parent)
-    : QWidget(parent), edit_(new QLineEdit(this))
+TfmMessage::TfmMessage(QWidget *parent) : QWidget(parent), edit_(new QLineEdit(this))
 {
     setWindowIcon(QIcon(QStringLiteral(":/icon/icon.png")));
     setGeometry(50, 290, 500, 96);

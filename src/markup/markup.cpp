@@ -49,44 +49,26 @@ std::vector<std::string> split_path(const std::string &path)
     return parts;
 }
 
-} // namespace
+}  // namespace
 
-bool markup_is_comment(const std::string &name)
-{
-    return starts_with_nocase(name, "!--");
-}
+bool markup_is_comment(const std::string &name) { return starts_with_nocase(name, "!--"); }
 
 bool markup_is_processing_instruction(const std::string &name)
 {
     return !name.empty() && name[0] == '?';
 }
 
-bool markup_is_doctype(const std::string &name)
-{
-    return str_equal_nocase(name, "!DOCTYPE");
-}
+bool markup_is_doctype(const std::string &name) { return str_equal_nocase(name, "!DOCTYPE"); }
 
-bool markup_is_script(const std::string &name)
-{
-    return str_equal_nocase(name, "script");
-}
+bool markup_is_script(const std::string &name) { return str_equal_nocase(name, "script"); }
 
-MARKUP_DOC::MARKUP_DOC()
-{
-    clear();
-}
+MARKUP_DOC::MARKUP_DOC() { clear(); }
 
 MARKUP_DOC::~MARKUP_DOC() = default;
 
-MARKUP_DOC *MARKUP_DOC::create()
-{
-    return new (std::nothrow) MARKUP_DOC();
-}
+MARKUP_DOC *MARKUP_DOC::create() { return new (std::nothrow) MARKUP_DOC(); }
 
-void MARKUP_DOC::destroy(MARKUP_DOC *doc)
-{
-    delete doc;
-}
+void MARKUP_DOC::destroy(MARKUP_DOC *doc) { delete doc; }
 
 int MARKUP_DOC::set_text(const std::string &text)
 {
@@ -173,8 +155,7 @@ int32_t MARKUP_DOC::children(int32_t id, std::vector<int32_t> &out) const
     return out.empty() ? MARKUP_NONE : int32_t(out.size());
 }
 
-int32_t MARKUP_DOC::select_attribute_values(const std::string &path,
-                                            const std::string &attribute,
+int32_t MARKUP_DOC::select_attribute_values(const std::string &path, const std::string &attribute,
                                             std::vector<std::string> &out) const
 {
     out.clear();

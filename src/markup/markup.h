@@ -24,14 +24,14 @@ struct MARKUP_ATTR {
 
 struct MARKUP_NODE {
     int32_t child_count = 0;
-    int32_t first_child = MARKUP_NONE;   // newest child
+    int32_t first_child = MARKUP_NONE;  // newest child
     int32_t parent = MARKUP_NONE;
     int32_t next_sibling = MARKUP_NONE;  // the sibling inserted just before this one
     int32_t prev_sibling = MARKUP_NONE;  // the sibling inserted just after this one
     int32_t id = 0;
     int32_t parent_id = 0;
     std::string lead_text;
-    std::string name;       // as written: "POINT", "!--", "!DOCTYPE", "?xml" ...
+    std::string name;  // as written: "POINT", "!--", "!DOCTYPE", "?xml" ...
     std::string value;
     std::string tail_text;
     std::vector<MARKUP_ATTR> attributes;

@@ -9,14 +9,11 @@
 
 namespace {
 
-bool is_separator(char c)
-{
-    return c == ' ' || c == '\r' || c == '\n' || c == '\t';
-}
+bool is_separator(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }
 
 bool is_void_name(const std::string &name)
 {
-    static const char *const names[] = {"AREA", "br",  "DD",    "DL",   "DT",     "frame", "HR",
+    static const char *const names[] = {"AREA", "br",    "DD",   "DL",   "DT",     "frame", "HR",
                                         "IMG",  "INPUT", "LINK", "META", "option", "P"};
     for (const char *v : names)
         if (str_equal_nocase(name, v))
@@ -24,10 +21,7 @@ bool is_void_name(const std::string &name)
     return false;
 }
 
-char upper_ascii(char c)
-{
-    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
-}
+char upper_ascii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
 
 class Scanner {
 public:
@@ -281,7 +275,7 @@ void Scanner::attributes(int32_t id)
         doc_.add_attribute(id, name, std::string());
 }
 
-} // namespace
+}  // namespace
 
 int MARKUP_DOC::parse()
 {

@@ -11,10 +11,7 @@
 
 namespace {
 
-char upper_ascii(char c)
-{
-    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
-}
+char upper_ascii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
 
 int hex_value(char c)
 {
@@ -50,9 +47,9 @@ int find_impl(const std::string &s, const std::string &pattern, int start)
     const size_t last = s.size() - pattern.size();
     for (size_t i = size_t(start); i <= last; ++i) {
         size_t k = 0;
-        while (k < pattern.size()
-               && (NoCase ? upper_ascii(s[i + k]) == upper_ascii(pattern[k])
-                          : s[i + k] == pattern[k]))
+        while (
+            k < pattern.size()
+            && (NoCase ? upper_ascii(s[i + k]) == upper_ascii(pattern[k]) : s[i + k] == pattern[k]))
             ++k;
         if (k == pattern.size())
             return int(i);
@@ -60,7 +57,7 @@ int find_impl(const std::string &s, const std::string &pattern, int start)
     return -1;
 }
 
-} // namespace
+}  // namespace
 
 int file_open_read(const std::string &path, int flags, int permission)
 {
@@ -311,10 +308,7 @@ void url_decode(std::string &s)
     s.swap(out);
 }
 
-std::string int_to_string(int32_t value)
-{
-    return std::to_string(value);
-}
+std::string int_to_string(int32_t value) { return std::to_string(value); }
 
 int32_t str_to_int(const std::string &s)
 {

@@ -30,8 +30,8 @@ uint8_t koder_from_text(const QString &text) { return index_of(koder_texts(), te
 
 QStringList ph_texts()
 {
-    return {QStringLiteral("Выключен"),       QStringLiteral("Низкий"),
-            QStringLiteral("Высокий"),        QStringLiteral("Низкий с CTCSS"),
+    return {QStringLiteral("Выключен"),        QStringLiteral("Низкий"),
+            QStringLiteral("Высокий"),         QStringLiteral("Низкий с CTCSS"),
             QStringLiteral("Высокий с CTCSS"), QStringLiteral("CTCSS")};
 }
 

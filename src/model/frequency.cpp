@@ -71,9 +71,9 @@ double round_to_tens(double x) { return round_half_away(std::trunc(x) / 10.0) * 
 
 int station_band_count(const STATION_CONFIG &st)
 {
-    return st.band_count < 0 ? 0
+    return st.band_count < 0                   ? 0
            : st.band_count > STATION_MAX_BANDS ? STATION_MAX_BANDS
-                                                : st.band_count;
+                                               : st.band_count;
 }
 
 int station_tun_count(const STATION_CONFIG &st)
@@ -104,8 +104,7 @@ bool freq_in_band(const STATION_CONFIG &st, uint8_t band, int32_t f)
     return band_row_for(st, band, f) != nullptr;
 }
 
-bool freq_to_code(const STATION_CONFIG &st, uint8_t band, FreqPath path, int32_t f,
-                  uint16_t &code)
+bool freq_to_code(const STATION_CONFIG &st, uint8_t band, FreqPath path, int32_t f, uint16_t &code)
 {
     const STATION_BAND *b = band_row_for(st, band, f);
     if (!b || b->shag_setki <= 0)

@@ -25,8 +25,7 @@ enum class FreqPath { prm, prd };
 
 // kHz -> low 16 bits of the synthesizer code. False when no row of the band holds f
 // (or that row has no usable grid step).
-bool freq_to_code(const STATION_CONFIG &st, uint8_t band, FreqPath path, int32_t f,
-                  uint16_t &code);
+bool freq_to_code(const STATION_CONFIG &st, uint8_t band, FreqPath path, int32_t f, uint16_t &code);
 // Synthesizer code -> kHz: the first row whose decoding lands inside it; 0 if none does.
 int32_t code_to_freq(const STATION_CONFIG &st, uint8_t band, FreqPath path, uint16_t code);
 

@@ -21,10 +21,10 @@
 #include <cstdint>
 
 enum class ImageField : uint8_t {
-    kept,           // factory data: never decoded, copied from the base
-    band_code,      // read by the decoder, never written
-    zapret,         // bit 7 of 28
-    f_prm,          // synthesizer code, high byte first
+    kept,       // factory data: never decoded, copied from the base
+    band_code,  // read by the decoder, never written
+    zapret,     // bit 7 of 28
+    f_prm,      // synthesizer code, high byte first
     f_prd,
     n_rab_kanala,
     microphone,     // bits 0..4 of 71
@@ -33,10 +33,10 @@ enum class ImageField : uint8_t {
     vt_prm_window,  // call tone receive window count (written only)
     ctcss_prd,
     ctcss_prm,
-    ph,             // squelch code byte
-    koder,          // scrambler key byte
-    tuning,         // tuning voltage byte
-    ur_gromk,       // bits 0..4 of 130
+    ph,        // squelch code byte
+    koder,     // scrambler key byte
+    tuning,    // tuning voltage byte
+    ur_gromk,  // bits 0..4 of 130
 };
 
 struct ImageAddress {
@@ -67,7 +67,7 @@ constexpr int ADDR_UR_GROMK = 130;
 
 constexpr uint8_t ZAPRET_BIT = 0x80;
 constexpr uint8_t KODER_ON_BIT = 0x80;  // a scrambler key byte holds a key only with this bit
-constexpr uint8_t LEVEL_BITS = 0x1F;  // microphone and volume share the low five bits
+constexpr uint8_t LEVEL_BITS = 0x1F;    // microphone and volume share the low five bits
 
 // Index of an image slot in the f_prm, f_prd and koder arrays of RS_CONF (ph uses the slot).
 constexpr int conf_index_of_slot(int slot) { return slot == 0 ? RS_CHANNEL_R : slot - 1; }

@@ -17,10 +17,7 @@ Sleeper *current_sleeper = &real_sleeper;
 
 Sleeper &default_sleeper() { return *current_sleeper; }
 
-void set_default_sleeper(Sleeper *sleeper)
-{
-    current_sleeper = sleeper ? sleeper : &real_sleeper;
-}
+void set_default_sleeper(Sleeper *sleeper) { current_sleeper = sleeper ? sleeper : &real_sleeper; }
 
 void Reporter::post(const QString &text) const
 {

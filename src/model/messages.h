@@ -53,7 +53,9 @@ void write_diagnostic(const QString &text);
 class Reporter {
 public:
     Reporter(MessageSink *sink = nullptr, Sleeper *sleeper = nullptr)
-        : sink_(sink), sleeper_(sleeper) {}
+        : sink_(sink), sleeper_(sleeper)
+    {
+    }
 
     // A check or progress message: shown alone, without pauses.
     void post(const QString &text) const;

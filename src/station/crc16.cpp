@@ -18,7 +18,7 @@ constexpr std::array<uint16_t, 256> make_table()
 
 constexpr std::array<uint16_t, 256> crc_table = make_table();
 
-} // namespace
+}  // namespace
 
 uint16_t crc16_arc(uint16_t initial, const void *data, size_t length)
 {

@@ -32,7 +32,7 @@ void scan_pairs(const std::string &text, F on_pair)
     }
 }
 
-} // namespace
+}  // namespace
 
 KEY_VALUE_FILE::KEY_VALUE_FILE(const std::string &path) : path_(path)
 {
@@ -93,8 +93,7 @@ bool KEY_VALUE_FILE::kv_save() const
     return write_text_file(text, path_, FILE_PERMISSION_DEFAULT) > 0;
 }
 
-bool kv_find_raw_value(const std::string &text, const std::string &key, size_t &begin,
-                       size_t &end)
+bool kv_find_raw_value(const std::string &text, const std::string &key, size_t &begin, size_t &end)
 {
     bool found = false;
     scan_pairs(text, [&](const RawPair &p) {

@@ -38,5 +38,4 @@ private:
 
 // Byte span [begin, end) of the raw (not yet decoded) value of the first pair whose key
 // matches, in a text already converted to LF line ends. False when no pair matches.
-bool kv_find_raw_value(const std::string &text, const std::string &key, size_t &begin,
-                       size_t &end);
+bool kv_find_raw_value(const std::string &text, const std::string &key, size_t &begin, size_t &end);

@@ -39,10 +39,7 @@ const std::string &at(const Values &list, size_t i)
     return i < list.size() ? list[i] : missing;
 }
 
-int32_t int_at(const Values &list, size_t i)
-{
-    return str_to_int(at(list, i));
-}
+int32_t int_at(const Values &list, size_t i) { return str_to_int(at(list, i)); }
 
 uint8_t low_byte_at(const Values &list, size_t i)
 {
@@ -63,7 +60,7 @@ KEY_VALUE_FILE open_or_template(const std::string &path,
     return file;
 }
 
-} // namespace
+}  // namespace
 
 uint16_t station_conf_checksum(const std::string &band_text, const std::string &tun_text)
 {
@@ -85,9 +82,9 @@ StationLoadResult read_station_conf_from_file(STATION_CONFIG *conf, const std::s
     if (station_conf_checksum(band_text, tun_text) != STATION_CONF_SEAL)
         return StationLoadResult::ExitSilently;
 
-    KEY_VALUE_FILE port = open_or_template(base + "/" + STATION_PORT_FILE_NAME,
-                                           {{"Com_Port_Name", "COM1"},
-                                            {"Com_Port_BaudRate", "9600"}});
+    KEY_VALUE_FILE port = open_or_template(
+        base + "/" + STATION_PORT_FILE_NAME,
+        {{"Com_Port_Name", "COM1"}, {"Com_Port_BaudRate", "9600"}});
     std::string port_name, baud_text;
     port.kv_get("Com_Port_Name", port_name);
     port.kv_get("Com_Port_BaudRate", baud_text);
@@ -119,15 +116,13 @@ StationFileCheck read_station_files(STATION_CONFIG *conf, const std::string &con
 }
 
 StationLoadResult station_conf_from_texts(STATION_CONFIG *conf, const std::string &band_text,
-                                          const std::string &tun_text,
-                                          const std::string &port_name,
+                                          const std::string &tun_text, const std::string &port_name,
                                           const std::string &baud_text)
 {
     if (!conf)
         return StationLoadResult::Loaded;
 
-    const std::vector<Values> tun =
-        select_lists(tun_text, "POINT", {"Freq", "U", "id", "Adress"});
+    const std::vector<Values> tun = select_lists(tun_text, "POINT", {"Freq", "U", "id", "Adress"});
 
     conf->Com_Port_BaudRate = str_to_int(baud_text);
     std::memset(conf->Com_Port_Name, 0, sizeof conf->Com_Port_Name);

@@ -34,8 +34,7 @@ constexpr uint16_t STATION_CONF_SEAL = 0xFD58;
 extern const char *const STATION_DEFAULT_TUN_TEXT;
 
 // conf must be zero-filled by the caller. A null conf does nothing (Loaded).
-StationLoadResult read_station_conf_from_file(STATION_CONFIG *conf,
-                                              const std::string &dir = ".");
+StationLoadResult read_station_conf_from_file(STATION_CONFIG *conf, const std::string &dir = ".");
 
 // The same files for a program that must say what is wrong instead of ending silently:
 // never writes a template. A missing port file leaves the port name empty.
@@ -53,6 +52,5 @@ uint16_t station_conf_checksum(const std::string &band_text, const std::string &
 
 // The part after the gate: fills conf from already read texts (no file access).
 StationLoadResult station_conf_from_texts(STATION_CONFIG *conf, const std::string &band_text,
-                                          const std::string &tun_text,
-                                          const std::string &port_name,
+                                          const std::string &tun_text, const std::string &port_name,
                                           const std::string &baud_text);

@@ -28,7 +28,7 @@ std::string decoded(std::string raw)
     return raw;
 }
 
-} // namespace
+}  // namespace
 
 bool station_text_is_sealed(const std::string &text, unsigned &checksum)
 {

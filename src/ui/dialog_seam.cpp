@@ -40,7 +40,4 @@ DialogSeam *current_dialogs = &qt_dialogs;
 
 DialogSeam &default_dialogs() { return *current_dialogs; }
 
-void set_default_dialogs(DialogSeam *dialogs)
-{
-    current_dialogs = dialogs ? dialogs : &qt_dialogs;
-}
+void set_default_dialogs(DialogSeam *dialogs) { current_dialogs = dialogs ? dialogs : &qt_dialogs; }

@@ -176,10 +176,7 @@ int32_t LineEditFreq::snap_into_band(int64_t v) const
     return first_on_grid(r >= 0 ? r : 0);
 }
 
-void LineEditFreq::show_value(int64_t v)
-{
-    show_formatted(QString::number(v));
-}
+void LineEditFreq::show_value(int64_t v) { show_formatted(QString::number(v)); }
 
 void LineEditFreq::normalize_frequency()
 {
@@ -200,10 +197,7 @@ void LineEditFreq::s_editingFinished()
     normalize_frequency();
 }
 
-void LineEditFreq::setText(const QString &text)
-{
-    FLOAT_LINE_EDIT::setText(text);
-}
+void LineEditFreq::setText(const QString &text) { FLOAT_LINE_EDIT::setText(text); }
 
 void LineEditFreq::focusOutEvent(QFocusEvent *event)
 {
@@ -217,8 +211,8 @@ void LineEditFreq::focusOutEvent(QFocusEvent *event)
 void LineEditFreq::keyPressEvent(QKeyEvent *event)
 {
     const int key = event->key();
-    if (key == Qt::Key_Delete || key == Qt::Key_Backspace || key == Qt::Key_Right ||
-        key == Qt::Key_Left || is_digit_key(event)) {
+    if (key == Qt::Key_Delete || key == Qt::Key_Backspace || key == Qt::Key_Right
+        || key == Qt::Key_Left || is_digit_key(event)) {
         FLOAT_LINE_EDIT::keyPressEvent(event);
         return;
     }
@@ -237,8 +231,8 @@ void LineEditFreq::keyPressEvent(QKeyEvent *event)
     const int64_t s = step_of_row(r);
     const QString t = event->text();
 
-    if (key == Qt::Key_Plus || t == QLatin1String("+") || key == Qt::Key_Down ||
-        key == Qt::Key_PageDown) {
+    if (key == Qt::Key_Plus || t == QLatin1String("+") || key == Qt::Key_Down
+        || key == Qt::Key_PageDown) {
         v = (v / s + 1) * s;
         const int nr = band_row_of(static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX)));
         if (nr < 0 || nr == r + 1)
@@ -249,8 +243,8 @@ void LineEditFreq::keyPressEvent(QKeyEvent *event)
             v = std::min<int64_t>(floor_to_row_grid(from, r + 1) + step_of_row(r + 1),
                                   band_rows_[r + 1].freq_end);
         show_value(v);
-    } else if (key == Qt::Key_Minus || t == QLatin1String("-") || key == Qt::Key_Up ||
-               key == Qt::Key_PageUp) {
+    } else if (key == Qt::Key_Minus || t == QLatin1String("-") || key == Qt::Key_Up
+               || key == Qt::Key_PageUp) {
         v = (v / s - 1) * s;
         const int nr = band_row_of(static_cast<int32_t>(std::max<int64_t>(v, INT32_MIN)));
         if (nr < 0 || nr == r - 1)

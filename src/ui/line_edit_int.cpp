@@ -22,9 +22,8 @@ LINE_EDIT_INT::LINE_EDIT_INT(QWidget *parent) : QLineEdit(parent)
     setText(QStringLiteral("0"));
 }
 
-void LINE_EDIT_INT::setup(int32_t lower, int32_t upper, int32_t small_step,
-                          int32_t large_step, int32_t value_below, int32_t value_above,
-                          int32_t granularity)
+void LINE_EDIT_INT::setup(int32_t lower, int32_t upper, int32_t small_step, int32_t large_step,
+                          int32_t value_below, int32_t value_above, int32_t granularity)
 {
     granularity_ = granularity < 1 ? 1 : granularity;
     lower_ = static_cast<int32_t>(rounded(lower));
@@ -108,8 +107,8 @@ void LINE_EDIT_INT::keyPressEvent(QKeyEvent *event)
             check_value();
         return;
     }
-    if ((mods & Qt::ShiftModifier) &&
-        (key == Qt::Key_Shift || key == Qt::Key_Right || key == Qt::Key_Left)) {
+    if ((mods & Qt::ShiftModifier)
+        && (key == Qt::Key_Shift || key == Qt::Key_Right || key == Qt::Key_Left)) {
         QLineEdit::keyPressEvent(event);
         return;
     }

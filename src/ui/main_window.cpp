@@ -44,8 +44,7 @@ W *named(W *widget, const char *name, const QRect &geometry)
     return widget;
 }
 
-QLabel *make_label(QWidget *parent, const char *name, const QRect &geometry,
-                   const QString &text)
+QLabel *make_label(QWidget *parent, const char *name, const QRect &geometry, const QString &text)
 {
     QLabel *label = named(new QLabel(parent), name, geometry);
     label->setText(text);
@@ -64,9 +63,7 @@ QGroupBox *make_group(QWidget *parent, const char *name, const QRect &geometry,
 
 PROGRAMMATOR_K40::PROGRAMMATOR_K40(QWidget *parent, const STATION_CONFIG *station_in,
                                    DialogSeam *dialogs, Sleeper *sleeper)
-    : QMainWindow(parent),
-      dialogs_(dialogs ? dialogs : &default_dialogs()),
-      sleeper_(sleeper)
+    : QMainWindow(parent), dialogs_(dialogs ? dialogs : &default_dialogs()), sleeper_(sleeper)
 {
     setWindowIcon(QIcon(QStringLiteral(":/icon/icon.png")));
     // The layout is in fixed pixels, made for a compact dialog font of 11 pixels.
@@ -130,9 +127,9 @@ PROGRAMMATOR_K40::~PROGRAMMATOR_K40()
     delete menuBar_;  // its menus and their actions are its children
     menuBar_ = nullptr;
     menu = menu_2 = menu_6 = nullptr;
-    for (QAction *action : {act_load_conf, act_save_conf, act_prn_conf, act_load_conf_rs,
-                            act_send_program_to_rs, act_exit_from_program,
-                            act_debug_form_show, act_help})
+    for (QAction *action :
+         {act_load_conf, act_save_conf, act_prn_conf, act_load_conf_rs, act_send_program_to_rs,
+          act_exit_from_program, act_debug_form_show, act_help})
         delete action;
 
     // The cells are members of this window: the table must never delete them.
@@ -167,9 +164,8 @@ void PROGRAMMATOR_K40::build_table()
 {
     kanals = new QTableWidget(FORM_ROWS, FORM_MAX_COLUMNS, this);
     kanals->setObjectName(QStringLiteral("kanals"));
-    kanals->setEditTriggers(QAbstractItemView::CurrentChanged |
-                            QAbstractItemView::DoubleClicked |
-                            QAbstractItemView::SelectedClicked);
+    kanals->setEditTriggers(QAbstractItemView::CurrentChanged | QAbstractItemView::DoubleClicked
+                            | QAbstractItemView::SelectedClicked);
     flag_zapret = 0;
     current_delegate_ = new ComboBoxDelegate(this, station_band_count(station), station.bands,
                                              diapazon_code, flag_zapret);
@@ -203,8 +199,7 @@ void PROGRAMMATOR_K40::build_form()
 
     gb_ur_gromk = make_group(this, "gb_ur_gromk", QRect(490, 310, 121, 51),
                              QStringLiteral("Уровень громкости"));
-    ed_ur_gromk = named(new LineEdit_ur_gromk(gb_ur_gromk), "ed_ur_gromk",
-                        QRect(10, 20, 51, 20));
+    ed_ur_gromk = named(new LineEdit_ur_gromk(gb_ur_gromk), "ed_ur_gromk", QRect(10, 20, 51, 20));
 
     gb_microphone = make_group(this, "gb_microphone", QRect(620, 310, 121, 51),
                                QStringLiteral("Чувст. микр. входа "));
@@ -232,8 +227,7 @@ void PROGRAMMATOR_K40::build_form()
     cb_zapret->setChecked(false);
     cb_zapret->setEnabled(false);
     cb_zapret->setGeometry(640, -105, 241, 21);
-    connect(cb_zapret, &QCheckBox::stateChanged, this,
-            &PROGRAMMATOR_K40::on_zapret_stateChanged);
+    connect(cb_zapret, &QCheckBox::stateChanged, this, &PROGRAMMATOR_K40::on_zapret_stateChanged);
 
     auto button = [this](QWidget *parent, const char *name, const QRect &geometry,
                          const QString &text, void (PROGRAMMATOR_K40::*slot)()) {
@@ -256,15 +250,14 @@ void PROGRAMMATOR_K40::build_form()
     b_load_conf_rs = button(gb_radiost_conf, "b_load_conf_rs", QRect(5, 20, 120, 24),
                             QStringLiteral("Считать параметры"),
                             &PROGRAMMATOR_K40::on_b_load_conf_rs_clicked);
-    b_send_program_to_rs = button(gb_radiost_conf, "b_send_program_to_rs",
-                                  QRect(130, 20, 120, 24), QStringLiteral("Программирование"),
+    b_send_program_to_rs = button(gb_radiost_conf, "b_send_program_to_rs", QRect(130, 20, 120, 24),
+                                  QStringLiteral("Программирование"),
                                   &PROGRAMMATOR_K40::on_b_send_program_to_rs_clicked);
 }
 
 void PROGRAMMATOR_K40::build_menus()
 {
-    auto action = [this](const char *name, const QString &text,
-                         void (PROGRAMMATOR_K40::*slot)()) {
+    auto action = [this](const char *name, const QString &text, void (PROGRAMMATOR_K40::*slot)()) {
         QAction *a = new QAction(this);
         a->setObjectName(QString::fromLatin1(name));
         a->setText(text);
@@ -279,9 +272,8 @@ void PROGRAMMATOR_K40::build_menus()
                           &PROGRAMMATOR_K40::on_act_prn_conf_triggered);
     act_load_conf_rs = action("act_load_conf_rs", QStringLiteral("Считать параметры"),
                               &PROGRAMMATOR_K40::on_act_load_conf_rs_triggered);
-    act_send_program_to_rs =
-        action("act_send_program_to_rs", QStringLiteral("Программирование"),
-               &PROGRAMMATOR_K40::on_act_send_program_to_rs_triggered);
+    act_send_program_to_rs = action("act_send_program_to_rs", QStringLiteral("Программирование"),
+                                    &PROGRAMMATOR_K40::on_act_send_program_to_rs_triggered);
     act_exit_from_program = action("act_exit_from_program", QStringLiteral("Выход"),
                                    &PROGRAMMATOR_K40::on_act_exit_from_program_triggered);
 
@@ -333,10 +325,7 @@ ModelContext PROGRAMMATOR_K40::model_context() const
     return ctx;
 }
 
-Sleeper &PROGRAMMATOR_K40::sleeper() const
-{
-    return sleeper_ ? *sleeper_ : default_sleeper();
-}
+Sleeper &PROGRAMMATOR_K40::sleeper() const { return sleeper_ ? *sleeper_ : default_sleeper(); }
 
 // --- Channel table ---------------------------------------------------------------------------
 
@@ -347,10 +336,9 @@ void PROGRAMMATOR_K40::set_header_labels()
                                            QStringLiteral("Устройство \n кодирующее"),
                                            QStringLiteral("Уровень ПШ")});
     } else {
-        kanals->setHorizontalHeaderLabels({QStringLiteral("Частота \n приема"),
-                                           QStringLiteral("Частота \n передачи"),
-                                           QStringLiteral("Устройство \n кодирующее"),
-                                           QStringLiteral("Уровень ПШ")});
+        kanals->setHorizontalHeaderLabels(
+            {QStringLiteral("Частота \n приема"), QStringLiteral("Частота \n передачи"),
+             QStringLiteral("Устройство \n кодирующее"), QStringLiteral("Уровень ПШ")});
     }
     QStringList rows;
     for (int r = 1; r <= 8; ++r)
@@ -387,8 +375,8 @@ void PROGRAMMATOR_K40::replace_delegate()
     retired_delegate_ = current_delegate_;
     const int32_t bands = station_band_count(station);
     if (flag_f_prd_ravno_f_prm)
-        current_delegate_ = new ComboBoxDelegate_ravno(this, bands, station.bands,
-                                                       diapazon_code, flag_zapret);
+        current_delegate_ = new ComboBoxDelegate_ravno(this, bands, station.bands, diapazon_code,
+                                                       flag_zapret);
     else
         current_delegate_ = new ComboBoxDelegate(this, bands, station.bands, diapazon_code,
                                                  flag_zapret);
@@ -455,9 +443,9 @@ void PROGRAMMATOR_K40::clear_form()
     for (int r = 0; r < FORM_ROWS; ++r)
         for (int c = 0; c < n; ++c)
             cell_item(r, c)->setText(QString());
-    for (QLineEdit *ed : std::initializer_list<QLineEdit *>{
-             ed_ctcss_prm, ed_ctcss_prd, ed_vt_prd, ed_vt_prm, ed_ur_gromk, ed_microphone,
-             ed_n_rab_kanala})
+    for (QLineEdit *ed :
+         std::initializer_list<QLineEdit *>{ed_ctcss_prm, ed_ctcss_prd, ed_vt_prd, ed_vt_prm,
+                                            ed_ur_gromk, ed_microphone, ed_n_rab_kanala})
         ed->setText(QString());
 }
 
@@ -492,23 +480,12 @@ void PROGRAMMATOR_K40::run_operation(int code)
 {
     Q_ASSERT_X(kanals, "main_window.cpp", "kanals");
     switch (code) {
-    case OP_READ_RS_CONF_FROM_FILE:
-        read_rs_conf_from_file();
-        break;
-    case OP_WRITE_RS_CONF_TO_FILE:
-        write_rs_conf_to_file();
-        break;
-    case OP_PRN_CONF_FROM_FORM:
-        prn_conf_from_form();
-        break;
-    case OP_SEND_PROGRAM_TO_RS:
-        send_program_to_rs();
-        break;
-    case OP_LOAD_CONF_FROM_RS:
-        load_conf_from_rs();
-        break;
-    default:
-        break;
+    case OP_READ_RS_CONF_FROM_FILE: read_rs_conf_from_file(); break;
+    case OP_WRITE_RS_CONF_TO_FILE: write_rs_conf_to_file(); break;
+    case OP_PRN_CONF_FROM_FORM: prn_conf_from_form(); break;
+    case OP_SEND_PROGRAM_TO_RS: send_program_to_rs(); break;
+    case OP_LOAD_CONF_FROM_RS: load_conf_from_rs(); break;
+    default: break;
     }
     if (kanals)
         kanals->update();
@@ -517,19 +494,13 @@ void PROGRAMMATOR_K40::run_operation(int code)
 void PROGRAMMATOR_K40::on_b_load_conf_clicked() { post_operation(OP_READ_RS_CONF_FROM_FILE); }
 void PROGRAMMATOR_K40::on_b_save_conf_clicked() { post_operation(OP_WRITE_RS_CONF_TO_FILE); }
 void PROGRAMMATOR_K40::on_b_prn_conf_clicked() { post_operation(OP_PRN_CONF_FROM_FORM); }
-void PROGRAMMATOR_K40::on_b_send_program_to_rs_clicked()
-{
-    post_operation(OP_SEND_PROGRAM_TO_RS);
-}
+void PROGRAMMATOR_K40::on_b_send_program_to_rs_clicked() { post_operation(OP_SEND_PROGRAM_TO_RS); }
 void PROGRAMMATOR_K40::on_b_load_conf_rs_clicked() { post_operation(OP_LOAD_CONF_FROM_RS); }
 void PROGRAMMATOR_K40::on_act_load_conf_triggered() { on_b_load_conf_clicked(); }
 void PROGRAMMATOR_K40::on_act_save_conf_triggered() { on_b_save_conf_clicked(); }
 void PROGRAMMATOR_K40::on_act_prn_conf_triggered() { on_b_prn_conf_clicked(); }
 void PROGRAMMATOR_K40::on_act_load_conf_rs_triggered() { on_b_load_conf_rs_clicked(); }
-void PROGRAMMATOR_K40::on_act_send_program_to_rs_triggered()
-{
-    on_b_send_program_to_rs_clicked();
-}
+void PROGRAMMATOR_K40::on_act_send_program_to_rs_triggered() { on_b_send_program_to_rs_clicked(); }
 
 void PROGRAMMATOR_K40::on_act_debug_form_show()
 {

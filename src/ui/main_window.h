@@ -37,7 +37,6 @@ class QTableWidget;
 class Sleeper;
 class TfmMessage2;
 
-
 class PROGRAMMATOR_K40 : public QMainWindow, public OcheredOwner {
     Q_OBJECT
 public:
@@ -84,13 +83,13 @@ public:
     int table_columns() const { return columns_for(flag_f_prd_ravno_f_prm != 0); }
 
     // --- State the operations read and write ---------------------------------------------
-    STATION_CONFIG station;        // this window's own copy
-    RS_EEPROM_IMAGE image;         // the image last read or loaded, zeroed at start
-    int com_port_id = -1;          // slot of the configured port, or -1
-    uint8_t flag_zapret = 0;       // mirrors cb_zapret
+    STATION_CONFIG station;              // this window's own copy
+    RS_EEPROM_IMAGE image;               // the image last read or loaded, zeroed at start
+    int com_port_id = -1;                // slot of the configured port, or -1
+    uint8_t flag_zapret = 0;             // mirrors cb_zapret
     uint8_t flag_f_prd_ravno_f_prm = 0;  // mirrors cb_f_prd_ravno_f_prm (changed by clicks)
-    uint8_t flag_conf_read = 0;    // a configuration was read or loaded
-    uint8_t diapazon_code = 1;     // band code of what the form shows
+    uint8_t flag_conf_read = 0;          // a configuration was read or loaded
+    uint8_t diapazon_code = 1;           // band code of what the form shows
 
     // --- The form ---------------------------------------------------------------------------
     QTableWidget *kanals = nullptr;

@@ -105,7 +105,9 @@ void PROGRAMMATOR_K40::read_rs_conf_from_file()
     write_diagnostic("load conf start\n");
 
     const ModelContext ctx = model_context();
-    const auto fail = [this]() { post_after_blank(utf8_text("Ошибка чтения конфигурации из файла.")); };
+    const auto fail = [this]() {
+        post_after_blank(utf8_text("Ошибка чтения конфигурации из файла."));
+    };
 
     const QString name = dialogs().open_file_name(
         this, utf8_text("Загрузка файла конфигурации радиостанции Торвел-K40"),
@@ -176,8 +178,7 @@ void PROGRAMMATOR_K40::write_rs_conf_to_file()
         return fail();
     RS_EEPROM_IMAGE encoded{};
     if (!encode_form(encoded)
-        || file.write(reinterpret_cast<const char *>(encoded.bytes), RS_IMAGE_SIZE)
-               != RS_IMAGE_SIZE
+        || file.write(reinterpret_cast<const char *>(encoded.bytes), RS_IMAGE_SIZE) != RS_IMAGE_SIZE
         || !file.commit())
         return fail();
     write_diagnostic("data conf write full\n");
@@ -222,7 +223,7 @@ void PROGRAMMATOR_K40::send_program_to_rs()
             return true;
         }
         reporter().post(utf8_text("Ошибка: не удалось сохранить резервную копию %1: %2. "
-                             "В радиостанцию ничего не записано.")
+                                  "В радиостанцию ничего не записано.")
                             .arg(path, why));
         return false;
     };
@@ -248,6 +249,7 @@ void PROGRAMMATOR_K40::load_conf_from_rs()
     validate_conf(ctx, conf);
     diapazon_code = conf.diapazon_code;
     fill_form(conf);
-    reporter().post(form_round_trip() ? utf8_text("Параметры считаны.")
-                                      : utf8_text("Параметры считаны, но имеются ошибки в данных."));
+    reporter().post(form_round_trip()
+                        ? utf8_text("Параметры считаны.")
+                        : utf8_text("Параметры считаны, но имеются ошибки в данных."));
 }

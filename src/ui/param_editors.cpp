@@ -54,11 +54,11 @@ void ParamLineEdit::keyPressEvent(QKeyEvent *event)
     } else if (t.size() == 1 && accepts(t.at(0))) {
         setText(text() + t);
         after_append();
-    } else if (key == Qt::Key_Plus || t == QLatin1String("+") || key == Qt::Key_Right ||
-               key == Qt::Key_Down || key == Qt::Key_PageDown) {
+    } else if (key == Qt::Key_Plus || t == QLatin1String("+") || key == Qt::Key_Right
+               || key == Qt::Key_Down || key == Qt::Key_PageDown) {
         step(+1);
-    } else if (key == Qt::Key_Minus || t == QLatin1String("-") || key == Qt::Key_Left ||
-               key == Qt::Key_Up || key == Qt::Key_PageUp) {
+    } else if (key == Qt::Key_Minus || t == QLatin1String("-") || key == Qt::Key_Left
+               || key == Qt::Key_Up || key == Qt::Key_PageUp) {
         step(-1);
     } else if (key == Qt::Key_Home) {
         show_limit(false);
@@ -74,7 +74,7 @@ void ParamLineEdit::keyPressEvent(QKeyEvent *event)
 // ---- ToneLineEdit ------------------------------------------------------------------
 
 ToneLineEdit::ToneLineEdit(QWidget *parent, double lower, double upper, double step,
-                               const char *format)
+                           const char *format)
     : ParamLineEdit(parent), lower_(lower), upper_(upper), step_(step), format_(format)
 {
 }
@@ -253,10 +253,7 @@ void IntParamLineEdit::step(int direction)
     setText(QString::number(v));
 }
 
-void IntParamLineEdit::show_limit(bool upper)
-{
-    setText(QString::number(upper ? upper_ : lower_));
-}
+void IntParamLineEdit::show_limit(bool upper) { setText(QString::number(upper ? upper_ : lower_)); }
 
 void IntParamLineEdit::other_key()
 {
@@ -274,7 +271,4 @@ void IntParamLineEdit::finish()
 
 LineEdit_ur_gromk::LineEdit_ur_gromk(QWidget *parent) : IntParamLineEdit(parent, 18, 26) {}
 
-LineEdit_n_rab_kanala::LineEdit_n_rab_kanala(QWidget *parent)
-    : IntParamLineEdit(parent, 1, 8)
-{
-}
+LineEdit_n_rab_kanala::LineEdit_n_rab_kanala(QWidget *parent) : IntParamLineEdit(parent, 1, 8) {}

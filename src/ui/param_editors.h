@@ -40,8 +40,7 @@ public:
     double value() const;
 
 protected:
-    ToneLineEdit(QWidget *parent, double lower, double upper, double step,
-                   const char *format);
+    ToneLineEdit(QWidget *parent, double lower, double upper, double step, const char *format);
 
     virtual double resolve(double v) const { return v; }  // the radio's resolution
     void show_value(double v);

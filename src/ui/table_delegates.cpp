@@ -26,8 +26,8 @@ ComboBoxKoder::ComboBoxKoder(QWidget *parent) : QComboBox(parent)
 ChannelDelegateBase::ChannelDelegateBase(QObject *parent, int32_t band_count,
                                          const STATION_BAND *bands, uint8_t band_code,
                                          uint8_t flag_zapret, int last_freq_column)
-    : QItemDelegate(parent), band_count_(band_count), band_table_(bands),
-      band_code_(band_code), flag_zapret_(flag_zapret), last_freq_column_(last_freq_column)
+    : QItemDelegate(parent), band_count_(band_count), band_table_(bands), band_code_(band_code),
+      flag_zapret_(flag_zapret), last_freq_column_(last_freq_column)
 {
 }
 
@@ -69,9 +69,8 @@ void ChannelDelegateBase::setModelData(QWidget *editor, QAbstractItemModel *mode
 {
     if (qobject_cast<ComboBoxPH *>(editor) || qobject_cast<ComboBoxKoder *>(editor)) {
         auto *combo = static_cast<QComboBox *>(editor);
-        const QStringList items = qobject_cast<ComboBoxPH *>(editor)
-                                      ? ComboBoxPH::item_texts()
-                                      : ComboBoxKoder::item_texts();
+        const QStringList items = qobject_cast<ComboBoxPH *>(editor) ? ComboBoxPH::item_texts()
+                                                                     : ComboBoxKoder::item_texts();
         if (!items.contains(combo->currentText()))
             combo->setCurrentIndex(0);
         model->setData(index, combo->currentText(), Qt::EditRole);
@@ -91,9 +90,8 @@ void ChannelDelegateBase::emitCommitData()
         emit commitData(editor);
 }
 
-ComboBoxDelegate::ComboBoxDelegate(QObject *parent, int32_t band_count,
-                                   const STATION_BAND *bands, uint8_t band_code,
-                                   uint8_t flag_zapret)
+ComboBoxDelegate::ComboBoxDelegate(QObject *parent, int32_t band_count, const STATION_BAND *bands,
+                                   uint8_t band_code, uint8_t flag_zapret)
     : ChannelDelegateBase(parent, band_count, bands, band_code, flag_zapret, 1)
 {
 }

@@ -60,8 +60,8 @@ bool text_fits(const QWidget *w)
         opt.text = box->title();
         opt.textAlignment = box->alignment();
         opt.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
-        const QRect label =
-            style->subControlRect(QStyle::CC_GroupBox, &opt, QStyle::SC_GroupBoxLabel, box);
+        const QRect label = style->subControlRect(QStyle::CC_GroupBox, &opt,
+                                                  QStyle::SC_GroupBoxLabel, box);
         return label.right() < box->width();
     }
     if (auto *check = qobject_cast<const QCheckBox *>(w)) {

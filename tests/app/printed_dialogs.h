@@ -10,13 +10,11 @@
 
 class PrintedDialogs final : public DialogSeam {
 public:
-    QString open_file_name(QWidget *, const QString &, const QString &,
-                           const QString &) override
+    QString open_file_name(QWidget *, const QString &, const QString &, const QString &) override
     {
         return QString();
     }
-    QString save_file_name(QWidget *, const QString &, const QString &,
-                           const QString &) override
+    QString save_file_name(QWidget *, const QString &, const QString &, const QString &) override
     {
         return QString();
     }
@@ -24,8 +22,7 @@ public:
     int exec_dialog(QDialog &) override { return QDialog::Rejected; }
     void message_box(QWidget *, const QString &caption, const QString &text) override
     {
-        std::printf("[%s]%s\n", caption.toLocal8Bit().constData(),
-                    text.toLocal8Bit().constData());
+        std::printf("[%s]%s\n", caption.toLocal8Bit().constData(), text.toLocal8Bit().constData());
         std::fflush(stdout);
     }
 };

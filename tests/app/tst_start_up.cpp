@@ -29,8 +29,7 @@ struct ProgramPlace {
     bool prepare(bool damage_station_file = false)
     {
         const QString station = work.filePath(QStringLiteral("torvel.configuration.K40"));
-        if (!QFile::copy(QStringLiteral(K40_SOURCE_DIR "/data/torvel.configuration.K40"),
-                         station))
+        if (!QFile::copy(QStringLiteral(K40_SOURCE_DIR "/data/torvel.configuration.K40"), station))
             return false;
         if (damage_station_file) {
             QFile f(station);
@@ -220,8 +219,8 @@ void TestStartUp::normal_run_ends_with_status_zero()
     auto next = place.start(QString(), leave);
     QVERIFY(next->waitForFinished(20000));
     QCOMPARE(next->exitCode(), 0);
-    QVERIFY(!QString::fromLocal8Bit(next->readAllStandardOutput()).contains(
-        QStringLiteral("Внимание")));
+    QVERIFY(!QString::fromLocal8Bit(next->readAllStandardOutput())
+                 .contains(QStringLiteral("Внимание")));
 }
 
 void TestStartUp::splash_layout()
@@ -232,8 +231,8 @@ void TestStartUp::splash_layout()
     QVERIFY(!logo.isNull());
     QCOMPARE(splash.size(), logo.size());
     const QRect desktop = QGuiApplication::primaryScreen()->geometry();
-    QCOMPARE(splash.pos(), QPoint((desktop.width() - logo.width()) / 2,
-                                  (desktop.height() - logo.height()) / 2));
+    QCOMPARE(splash.pos(),
+             QPoint((desktop.width() - logo.width()) / 2, (desktop.height() - logo.height()) / 2));
     QCOMPARE(splash.label()->geometry(), QRect(10, 277, logo.width() - 20, 20));
     QCOMPARE(splash.label()->text(), QStringLiteral("<b>Ждите ...</b>"));
     QCOMPARE(splash.windowTitle(), QStringLiteral("Запуск программы"));
@@ -261,13 +260,13 @@ void TestStartUp::splash_show_close_and_drag()
                       Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&splash, &press);
     const QPoint to = grip + QPoint(25, -10);
-    QMouseEvent move(QEvent::MouseMove, QPointF(65, 20), QPointF(to), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(65, 20), QPointF(to), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
     QCoreApplication::sendEvent(&splash, &move);
     QCOMPARE(splash.cursor().shape(), Qt::ClosedHandCursor);
     QCOMPARE(splash.frameGeometry().topLeft(), start + QPoint(25, -10));
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(65, 20), QPointF(to),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(65, 20), QPointF(to), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&splash, &release);
     QCOMPARE(splash.cursor().shape(), Qt::ArrowCursor);
 

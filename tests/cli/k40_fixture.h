@@ -29,7 +29,10 @@ inline bool put_file(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-inline QByteArray shipped_sample() { return file_bytes(QStringLiteral(K40_SOURCE_DIR "/data/sample.eep")); }
+inline QByteArray shipped_sample()
+{
+    return file_bytes(QStringLiteral(K40_SOURCE_DIR "/data/sample.eep"));
+}
 
 struct K40Fixture {
     QTemporaryDir dir;

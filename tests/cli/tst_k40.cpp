@@ -105,8 +105,8 @@ void TestK40::show_known_fields()
     QVERIFY(!image.isEmpty());
     QVERIFY(put_file(f.path(QStringLiteral("known.eep")), image));
 
-    const K40Result r = f.run({QStringLiteral("show"), QStringLiteral("known.eep"),
-                               QStringLiteral("--json")});
+    const K40Result r = f.run(
+        {QStringLiteral("show"), QStringLiteral("known.eep"), QStringLiteral("--json")});
     QCOMPARE(r.status, int(K40_OK));
     const QJsonObject o = json_of(r.out);
     QCOMPARE(o[QStringLiteral("band")].toInt(), 1);
@@ -144,7 +144,8 @@ void TestK40::diff_data()
     QTest::newRow("same") << 0 << -1 << int(K40_OK) << QStringList() << QStringList()
                           << QList<int>();
     QTest::newRow("fields") << -1 << 0 << int(K40_DIFFERENT)
-                            << QStringList{QStringLiteral("Канал 1, частота приема: 150.025 -> 151.000"),
+                            << QStringList{QStringLiteral(
+                                               "Канал 1, частота приема: 150.025 -> 151.000"),
                                            QStringLiteral("Уровень громкости: 22 -> 25")}
                             << QStringList{QStringLiteral("channel_1.rx_khz"),
                                            QStringLiteral("channel_1.tx_khz"),
@@ -180,8 +181,8 @@ void TestK40::diff()
     QVERIFY(put_file(f.path(QStringLiteral("a.eep")), a));
     QVERIFY(put_file(f.path(QStringLiteral("b.eep")), b));
 
-    const K40Result r = f.run({QStringLiteral("diff"), QStringLiteral("a.eep"),
-                               QStringLiteral("b.eep")});
+    const K40Result r = f.run(
+        {QStringLiteral("diff"), QStringLiteral("a.eep"), QStringLiteral("b.eep")});
     QCOMPARE(r.status, status);
     for (const QString &line : lines)
         QVERIFY2(r.out.contains(line), qPrintable(r.out));
@@ -212,8 +213,9 @@ void TestK40::usage_and_file_errors_data()
     QTest::newRow("no command") << QStringList() << int(K40_USAGE) << QStringLiteral("Команды:");
     QTest::newRow("unknown command") << QStringList{QStringLiteral("flash")} << int(K40_USAGE)
                                      << QStringLiteral("неизвестная команда flash");
-    QTest::newRow("unknown option") << QStringList{QStringLiteral("show"), s, QStringLiteral("--xml")}
-                                    << int(K40_USAGE) << QStringLiteral("неизвестный параметр --xml");
+    QTest::newRow("unknown option")
+        << QStringList{QStringLiteral("show"), s, QStringLiteral("--xml")} << int(K40_USAGE)
+        << QStringLiteral("неизвестный параметр --xml");
     QTest::newRow("no output") << QStringList{QStringLiteral("report"), s} << int(K40_USAGE)
                                << QStringLiteral("-o ФАЙЛ");
     QTest::newRow("extra argument") << QStringList{QStringLiteral("show"), s, s} << int(K40_USAGE)
@@ -229,11 +231,13 @@ void TestK40::usage_and_file_errors_data()
                                   << int(K40_DATA) << QStringLiteral("нет такого файла");
     QTest::newRow("short file") << QStringList{QStringLiteral("show"), QStringLiteral("short.eep")}
                                 << int(K40_DATA) << QStringLiteral("длина 152 байт");
-    QTest::newRow("unknown band") << QStringList{QStringLiteral("show"), QStringLiteral("band9.eep")}
+    QTest::newRow("unknown band") << QStringList{QStringLiteral("show"),
+                                                 QStringLiteral("band9.eep")}
                                   << int(K40_DATA)
                                   << QStringLiteral("Данный тип радиостанций не поддерживается");
     QTest::newRow("report folder missing")
-        << QStringList{QStringLiteral("report"), s, QStringLiteral("-o"), QStringLiteral("no/r.html")}
+        << QStringList{QStringLiteral("report"), s, QStringLiteral("-o"),
+                       QStringLiteral("no/r.html")}
         << int(K40_DATA) << QStringLiteral("нет такого файла или папки");
 }
 
@@ -289,14 +293,14 @@ void TestK40::read_saves_the_radio_image()
 {
     K40Fixture f;
     QVERIFY(f.start_radio(shipped_sample()));
-    const K40Result r = f.run_radio({QStringLiteral("read"), QStringLiteral("-o"),
-                               QStringLiteral("radio.eep")});
+    const K40Result r = f.run_radio(
+        {QStringLiteral("read"), QStringLiteral("-o"), QStringLiteral("radio.eep")});
     QVERIFY2(r.status == K40_OK, qPrintable(r.err));
     QCOMPARE(file_bytes(f.path(QStringLiteral("radio.eep"))), shipped_sample());
-    QVERIFY2(in_order(r.err, {QStringLiteral("Пожалуйта подождите: получение настроек из радиостанции"),
-                              QStringLiteral("Параметры считаны."),
-                              QStringLiteral("radio.eep")}),
-             qPrintable(r.err));
+    QVERIFY2(
+        in_order(r.err, {QStringLiteral("Пожалуйта подождите: получение настроек из радиостанции"),
+                         QStringLiteral("Параметры считаны."), QStringLiteral("radio.eep")}),
+        qPrintable(r.err));
     QVERIFY(f.radio->write_packets().empty());
 }
 
@@ -314,8 +318,7 @@ void TestK40::program_then_verify_with_backup()
     const K40Result r = f.run_radio({QStringLiteral("program"), QStringLiteral("known.eep")});
     QCOMPARE(r.status, int(K40_OK));
     QVERIFY2(in_order(r.err, {QStringLiteral("сохранение настроек в радиостанцию"),
-                              QStringLiteral("Резервная копия радиостанции: ./backups/K40-"),
-                              OK}),
+                              QStringLiteral("Резервная копия радиостанции: ./backups/K40-"), OK}),
              qPrintable(r.err));
     // Programming keeps the radio's stored working channel and switches the running radio.
     QCOMPARE(f.radio_image(), with_byte(known, ADDR_N_RAB_KANALA, uint8_t(shipped_sample()[60])));
@@ -323,12 +326,15 @@ void TestK40::program_then_verify_with_backup()
 
     const QStringList backups = f.backups();
     QCOMPARE(backups.size(), 1);
-    QVERIFY(QRegularExpression(QStringLiteral("^K40-\\d{8}-\\d{6}\\.eep$")).match(backups[0]).hasMatch());
+    QVERIFY(QRegularExpression(QStringLiteral("^K40-\\d{8}-\\d{6}\\.eep$"))
+                .match(backups[0])
+                .hasMatch());
     QCOMPARE(file_bytes(f.path(QStringLiteral("backups/") + backups[0])), shipped_sample());
 
     const K40Result after = f.run_radio({QStringLiteral("verify"), QStringLiteral("known.eep")});
     QCOMPARE(after.status, int(K40_OK));
-    QVERIFY(after.out.contains(QStringLiteral("Радиостанция содержит конфигурацию файла known.eep")));
+    QVERIFY(
+        after.out.contains(QStringLiteral("Радиостанция содержит конфигурацию файла known.eep")));
 
     // A second run within the same second keeps its own copy.
     const K40Result again = f.run_radio({QStringLiteral("program"), QStringLiteral("known.eep")});
@@ -344,14 +350,15 @@ void TestK40::dry_run_writes_nothing()
                      with_byte(shipped_sample(), ADDR_UR_GROMK,
                                uint8_t((shipped_sample()[ADDR_UR_GROMK] & ~LEVEL_BITS) | 25))));
     const K40Result r = f.run_radio({QStringLiteral("program"), QStringLiteral("b.eep"),
-                               QStringLiteral("--dry-run"), QStringLiteral("--json")});
+                                     QStringLiteral("--dry-run"), QStringLiteral("--json")});
     QCOMPARE(r.status, int(K40_OK));
     const QJsonObject o = json_of(r.out);
     const QJsonArray writes = o[QStringLiteral("writes")].toArray();
     QCOMPARE(writes.size(), 1);
     QCOMPARE(writes[0].toObject()[QStringLiteral("address")].toInt(), ADDR_UR_GROMK);
-    QCOMPARE(o[QStringLiteral("fields")].toArray()[0].toObject()[QStringLiteral("field")].toString(),
-             QStringLiteral("volume"));
+    QCOMPARE(
+        o[QStringLiteral("fields")].toArray()[0].toObject()[QStringLiteral("field")].toString(),
+        QStringLiteral("volume"));
     QVERIFY(f.radio->write_packets().empty());
     QCOMPARE(f.radio_image(), shipped_sample());
     QVERIFY(f.backups().isEmpty());
@@ -424,8 +431,8 @@ void TestK40::port_failures_say_why()
         holder.setPortName(port);
         QVERIFY(holder.open(QIODevice::ReadWrite));
     }
-    const K40Result r = f.run({QStringLiteral("verify"), QStringLiteral("known.eep"),
-                               QStringLiteral("--port"), port});
+    const K40Result r = f.run(
+        {QStringLiteral("verify"), QStringLiteral("known.eep"), QStringLiteral("--port"), port});
     QCOMPARE(r.status, int(K40_RADIO));
     QVERIFY2(r.err.contains(QStringLiteral("Не удалось открыть порт %1: %2").arg(port, reason)),
              qPrintable(r.err));
@@ -442,8 +449,8 @@ void TestK40::trace_records_frames_and_line_events()
     QVERIFY(put_file(f.path(QStringLiteral("bug.trace")), "earlier run\n"));
 
     const K40Result ok = f.run_radio({QStringLiteral("read"), QStringLiteral("-o"),
-                                QStringLiteral("r.eep"), QStringLiteral("--trace"),
-                                QStringLiteral("bug.trace")});
+                                      QStringLiteral("r.eep"), QStringLiteral("--trace"),
+                                      QStringLiteral("bug.trace")});
     QCOMPARE(ok.status, int(K40_OK));
     const K40Result failed = f.run({QStringLiteral("read"), QStringLiteral("-o"),
                                     QStringLiteral("r.eep"), QStringLiteral("--trace=bug.trace")});
@@ -453,7 +460,8 @@ void TestK40::trace_records_frames_and_line_events()
     const QString stamp = QStringLiteral("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
     QVERIFY(trace.startsWith(QStringLiteral("earlier run\n")));  // appended
     for (const QString &pattern :
-         {stamp + QStringLiteral("-- открытие \\S+: 9600 бит/с, 8N1, без управления потоком: открыт"),
+         {stamp
+              + QStringLiteral("-- открытие \\S+: 9600 бит/с, 8N1, без управления потоком: открыт"),
           stamp + QStringLiteral("-- DTR 0"), stamp + QStringLiteral("-- RTS 1"),
           stamp + QStringLiteral("-- очистка приема"),
           stamp + QStringLiteral("-> 24 50 53 53 0d \\|\\$PSS\\.\\|"),

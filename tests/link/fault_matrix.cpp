@@ -103,9 +103,9 @@ struct Reply {
 
 struct Outcome {
     bool ok = false;
-    int64_t ms = 0;             // virtual time the operation took
-    QByteArray radio;           // the radio's EEPROM afterwards
-    RS_EEPROM_IMAGE buffer{};   // the read's image buffer afterwards
+    int64_t ms = 0;            // virtual time the operation took
+    QByteArray radio;          // the radio's EEPROM afterwards
+    RS_EEPROM_IMAGE buffer{};  // the read's image buffer afterwards
     std::vector<Reply> replies;
     QStringList texts;
 };
@@ -118,8 +118,8 @@ QByteArray bytes_of(const RS_EEPROM_IMAGE &img)
 class Bench {
 public:
     STATION_CONFIG station{};
-    QByteArray old_image;       // the radio before programming
-    QByteArray new_image;       // what programming must leave in it
+    QByteArray old_image;  // the radio before programming
+    QByteArray new_image;  // what programming must leave in it
     ProgramForm form;
     RS_EEPROM_IMAGE read_buffer_before{};  // the window's buffer before a read
 
@@ -182,9 +182,8 @@ public:
         state.sost = START_SOST;
         RadioModel model(radio_image, state, faults, COMMIT_DELAY_MS);
         clock_.reset();
-        com_set_device_factory([&]() {
-            return std::make_unique<MemoryLine>(clock_, BAUD, radio_far_end(model));
-        });
+        com_set_device_factory(
+            [&]() { return std::make_unique<MemoryLine>(clock_, BAUD, radio_far_end(model)); });
         set_default_sleeper(&clock_);
         Outcome first = once(op, model);
         if (follow_up) {
@@ -318,7 +317,9 @@ public:
                 if (!is_programmable_address(a) || new_image[a] == old_image[a]
                     || o.radio[a] != new_image[a])
                     why << QStringLiteral("address %1 holds %2, neither old %3 nor new %4")
-                               .arg(a).arg(uint8_t(o.radio[a])).arg(uint8_t(old_image[a]))
+                               .arg(a)
+                               .arg(uint8_t(o.radio[a]))
+                               .arg(uint8_t(old_image[a]))
                                .arg(uint8_t(new_image[a]));
             }
             if (!next.ok || next.radio != new_image)
@@ -349,7 +350,7 @@ public:
                             qPrintable(replies[size_t(r)].frame.left(14)));
                 for (int k = 0; k < int(fault_kinds().size()); ++k) {
                     char v = (fault_kinds()[size_t(k)].replies & replies[size_t(r)].kind) ? ' '
-                                                                                        : '-';
+                                                                                          : '-';
                     for (size_t i = 0; i < ran.size(); ++i)
                         if (ran[i].op == op && ran[i].reply == r && ran[i].fault == k)
                             v = verdicts[i];

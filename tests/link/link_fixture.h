@@ -65,8 +65,7 @@ struct RadioFixture {
     std::unique_ptr<SimulatedRadio> radio;
     int port = -1;
 
-    explicit RadioFixture(const SimFaults &faults = SimFaults(), int baud = 57600,
-                          int sost = 0)
+    explicit RadioFixture(const SimFaults &faults = SimFaults(), int baud = 57600, int sost = 0)
     {
         SimRadioConfig config;
         config.image = test_image();

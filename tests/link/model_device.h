@@ -17,12 +17,14 @@
 struct ModelRadio {
     explicit ModelRadio(const QByteArray &image, const SimState &state = SimState(),
                         const SimFaults &faults = SimFaults())
-        : model(image, state, faults, 0) {}
+        : model(image, state, faults, 0)
+    {
+    }
 
     std::mutex mutex;
     RadioModel model;
-    QByteArray pending;           // replies not read yet
-    QList<QByteArray> refused;    // writes starting with one of these fail
+    QByteArray pending;         // replies not read yet
+    QList<QByteArray> refused;  // writes starting with one of these fail
     bool lost = false;
 
     int count(SimFrameKind kind)

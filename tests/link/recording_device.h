@@ -49,7 +49,9 @@ private:
 class RecordingDevice final : public SerialDevice {
 public:
     RecordingDevice(LineJournal &journal, QByteArray &replies)
-        : journal_(journal), replies_(replies) {}
+        : journal_(journal), replies_(replies)
+    {
+    }
 
     bool open(const char *name, int speed) override
     {
@@ -69,8 +71,8 @@ public:
     int write(const uint8_t *data, int length, int timeout_ms) override
     {
         journal_.add(QStringLiteral("write %1 in %2 ms")
-                         .arg(QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(data),
-                                                             length).toHex()))
+                         .arg(QString::fromLatin1(
+                             QByteArray(reinterpret_cast<const char *>(data), length).toHex()))
                          .arg(timeout_ms));
         return length;
     }

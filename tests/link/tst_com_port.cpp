@@ -90,8 +90,8 @@ private slots:
         QCOMPARE(com_port_info(b).speed, 19200);
         int slots_with_name = 0;
         for (int i = 0; i < COM_PORT_COUNT; ++i)
-            slots_with_name += com_port_info(i).in_use && QByteArray(com_port_info(i).name)
-                == QByteArray(pty.name());
+            slots_with_name += com_port_info(i).in_use
+                               && QByteArray(com_port_info(i).name) == QByteArray(pty.name());
         QCOMPARE(slots_with_name, 1);
         com_close(b);
         QCOMPARE(com_port_info(b).in_use, 0);

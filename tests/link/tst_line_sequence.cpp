@@ -46,11 +46,18 @@ private slots:
         record();
         const int port = com_open("/dev/radio", speed);
         QVERIFY(port >= 0);
-        const QStringList expected{
-            QStringLiteral("open /dev/radio %1").arg(speed),
-            "dtr 0", "rts 0",  // a tty raises both on opening
-            "wait 300", "rts 0", "wait 300", "dtr 0", "wait 1000", "dtr 1", "wait 500",
-            "rts 1", "wait 1500"};
+        const QStringList expected{QStringLiteral("open /dev/radio %1").arg(speed),
+                                   "dtr 0",
+                                   "rts 0",  // a tty raises both on opening
+                                   "wait 300",
+                                   "rts 0",
+                                   "wait 300",
+                                   "dtr 0",
+                                   "wait 1000",
+                                   "dtr 1",
+                                   "wait 500",
+                                   "rts 1",
+                                   "wait 1500"};
         QCOMPARE(journal_.lines(), expected);
 
         journal_.clear();
@@ -86,9 +93,15 @@ private slots:
         QCOMPARE(com_bytes_waiting(port), 0);
         com_set_rts(port, 1);
         com_set_dtr(port, 0);
-        const QStringList expected{
-            "purge tx", "write 245053530d in 1000 ms", "read 7 in 18 ms", "read 918 in 2590 ms",
-            "purge rx", "purge tx", "bytes waiting", "rts 1", "dtr 0"};
+        const QStringList expected{"purge tx",
+                                   "write 245053530d in 1000 ms",
+                                   "read 7 in 18 ms",
+                                   "read 918 in 2590 ms",
+                                   "purge rx",
+                                   "purge tx",
+                                   "bytes waiting",
+                                   "rts 1",
+                                   "dtr 0"};
         QCOMPARE(journal_.lines(), expected);
         com_close(port);
     }

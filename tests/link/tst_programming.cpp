@@ -127,8 +127,7 @@ private slots:
         QTest::newRow("bit 3") << 0x08 << QList<int>{0x08, 0x00};
         QTest::newRow("transmitting") << 0x20 << QList<int>{0x00, 0x00, 0x20};
         QTest::newRow("tone call") << 0x10 << QList<int>{0x00, 0x00, 0x10};
-        QTest::newRow("both, bit 3 and 0x40")
-            << 0x78 << QList<int>{0x58, 0x48, 0x48, 0x70};
+        QTest::newRow("both, bit 3 and 0x40") << 0x78 << QList<int>{0x58, 0x48, 0x48, 0x70};
     }
     void radio_state_put_back()
     {

@@ -81,8 +81,7 @@ class RadioProtocolTest : public QObject {
             RS_EEPROM_IMAGE image{};
             return read_image(port, &image, ImageCheck(), reporter_);
         }
-        case WriteBatch:
-            return write_batch(port, bytes(test_batch()), reporter_);
+        case WriteBatch: return write_batch(port, bytes(test_batch()), reporter_);
         }
         return false;
     }
@@ -98,8 +97,8 @@ private slots:
     {
         QTest::addColumn<int>("address");
         QTest::addColumn<bool>("programmable");
-        for (int a : {2, 5, 8, 11, 14, 17, 20, 23, 26, 28, 29, 72, 92, 93, 114, 115, 116, 117,
-                      118, 119, 120, 129, 135, 136, 151, 152})
+        for (int a : {2,  5,   8,   11,  14,  17,  20,  23,  26,  28,  29,  72,  92,
+                      93, 114, 115, 116, 117, 118, 119, 120, 129, 135, 136, 151, 152})
             QTest::newRow(qPrintable(QStringLiteral("kept %1").arg(a))) << a << false;
         for (int a : {0, 1, 3, 27, 60, 71, 96, 104, 113, 130, 150})
             QTest::newRow(qPrintable(QStringLiteral("free %1").arg(a))) << a << true;
@@ -215,7 +214,8 @@ private slots:
         QTest::newRow("unconfirmed") << ignored << 100 << false << 1 << QString();
         SimFaults silent;
         silent.silent = FaultRule::always().only(SIM_REPLY_MODE);
-        QTest::newRow("silent") << silent << 100 << false << 4
+        QTest::newRow("silent")
+            << silent << 100 << false << 4
             << u("Ошибка выполнения команды к радиостанции - не получен ответ от станции.");
     }
     void mode_command()
@@ -303,8 +303,9 @@ private slots:
         SimRadioConfig config;
         config.baud = 57600;
         QString error;
-        QVERIFY2(sim_load_eep(QStringLiteral(K40_SOURCE_DIR "/data/sample.eep"), config.image,
-                              &error), qPrintable(error));
+        QVERIFY2(
+            sim_load_eep(QStringLiteral(K40_SOURCE_DIR "/data/sample.eep"), config.image, &error),
+            qPrintable(error));
         SimulatedRadio radio(config);
         QVERIFY(radio.start());
         const int port = com_open(radio.device_name().toLocal8Bit().constData(), 57600);
@@ -321,8 +322,8 @@ private slots:
         QCOMPARE(read_image(port, &image, ctx), ok);
         com_close(port);
         QCOMPARE(QByteArray(reinterpret_cast<char *>(image.bytes), RS_IMAGE_SIZE), config.image);
-        QCOMPARE(sink_.messages(), ok ? QStringList()
-                 : QStringList(u("Данный тип радиостанций не поддерживается")));
+        QCOMPARE(sink_.messages(),
+                 ok ? QStringList() : QStringList(u("Данный тип радиостанций не поддерживается")));
     }
 
     void dump_records_beyond_the_image_stay_in_the_buffer()
@@ -356,12 +357,14 @@ private slots:
         QTest::newRow("echoed and committed") << SimFaults() << 1 << QStringList();
         SimFaults wrong;
         wrong.wrong_echo = FaultRule::times(0, 1);
-        QTest::newRow("one wrong echo value: sent again whole") << wrong << 2
+        QTest::newRow("one wrong echo value: sent again whole")
+            << wrong << 2
             << QStringList(u("Error: Не совпали записанные и считанные в порт 8 пакетов при "
                              "программировании. Повторяем операцию."));
         SimFaults short_echo;
         short_echo.drop_byte = FaultRule::times(0, 1).only(SIM_REPLY_ECHO);
-        QTest::newRow("short echo: sent again") << short_echo << 2
+        QTest::newRow("short echo: sent again")
+            << short_echo << 2
             << QStringList(u("Error: Считано из порта менее 8 пакетов при программировании"));
     }
     void write_batch_commits()
@@ -395,43 +398,43 @@ private slots:
         QTest::addColumn<int>("within_ms");
         const QString state_read = u("Error: Получение состояния РС - чтени из COM порта.");
         const QString state_write = u("Error: Получение состояния РС - запись в COM порт");
-        const QString mode_silent =
-            u("Ошибка выполнения команды к радиостанции - не получен ответ от станции.");
+        const QString mode_silent = u(
+            "Ошибка выполнения команды к радиостанции - не получен ответ от станции.");
         const QString mode_write = u("Ошибка выполнения команды к радиостанции.");
-        const QString echo_short =
-            u("Error: Считано из порта менее 8 пакетов при программировании");
+        const QString echo_short = u(
+            "Error: Считано из порта менее 8 пакетов при программировании");
         const QString batch_write = u("Error: Запись в порт 8 пакетов при программировании");
         const QString echo_bad = u("Error: Не совпали записанные и считанные в порт 8 пакетов "
                                    "при программировании");
-        QTest::newRow("state, never answers") << StateQuery << NeverAnswers << false
-                                              << state_read << 1500;
-        QTest::newRow("state, device fails") << StateQuery << DeviceFails << false
-                                             << state_write << 1500;
+        QTest::newRow("state, never answers")
+            << StateQuery << NeverAnswers << false << state_read << 1500;
+        QTest::newRow("state, device fails")
+            << StateQuery << DeviceFails << false << state_write << 1500;
         // Seven bytes are a reply as far as the query goes; framing is the caller's check.
         QTest::newRow("state, garbage") << StateQuery << Garbage << true << QString() << 1000;
-        QTest::newRow("state, short garbage") << StateQuery << ShortGarbage << false
-                                              << state_read << 1500;
-        QTest::newRow("mode, never answers") << ModeCommand << NeverAnswers << false
-                                             << mode_silent << 1500;
-        QTest::newRow("mode, device fails") << ModeCommand << DeviceFails << false
-                                            << mode_write << 1500;
+        QTest::newRow("state, short garbage")
+            << StateQuery << ShortGarbage << false << state_read << 1500;
+        QTest::newRow("mode, never answers")
+            << ModeCommand << NeverAnswers << false << mode_silent << 1500;
+        QTest::newRow("mode, device fails")
+            << ModeCommand << DeviceFails << false << mode_write << 1500;
         QTest::newRow("mode, garbage") << ModeCommand << Garbage << false << QString() << 1500;
-        QTest::newRow("mode, short garbage") << ModeCommand << ShortGarbage << false
-                                             << mode_silent << 1500;
-        QTest::newRow("dump, never answers") << ImageDump << NeverAnswers << false << QString()
-                                             << 1500;
-        QTest::newRow("dump, device fails") << ImageDump << DeviceFails << false << QString()
-                                            << 1500;
+        QTest::newRow("mode, short garbage")
+            << ModeCommand << ShortGarbage << false << mode_silent << 1500;
+        QTest::newRow("dump, never answers")
+            << ImageDump << NeverAnswers << false << QString() << 1500;
+        QTest::newRow("dump, device fails")
+            << ImageDump << DeviceFails << false << QString() << 1500;
         QTest::newRow("dump, garbage") << ImageDump << Garbage << false << QString() << 2500;
-        QTest::newRow("dump, short garbage") << ImageDump << ShortGarbage << false << QString()
-                                             << 1500;
-        QTest::newRow("batch, never answers") << WriteBatch << NeverAnswers << false
-                                              << echo_short << 3500;
-        QTest::newRow("batch, device fails") << WriteBatch << DeviceFails << false
-                                             << batch_write << 1500;
+        QTest::newRow("dump, short garbage")
+            << ImageDump << ShortGarbage << false << QString() << 1500;
+        QTest::newRow("batch, never answers")
+            << WriteBatch << NeverAnswers << false << echo_short << 3500;
+        QTest::newRow("batch, device fails")
+            << WriteBatch << DeviceFails << false << batch_write << 1500;
         QTest::newRow("batch, garbage") << WriteBatch << Garbage << false << echo_bad << 2000;
-        QTest::newRow("batch, short garbage") << WriteBatch << ShortGarbage << false
-                                              << echo_short << 3500;
+        QTest::newRow("batch, short garbage")
+            << WriteBatch << ShortGarbage << false << echo_short << 3500;
     }
     void hostile_radio()
     {

@@ -51,8 +51,8 @@ private slots:
         QTest::newRow("chance") << "corrupt-byte=p0.25" << true << 0 << 0 << 0.25 << 31u;
         QTest::newRow("kinds") << "silent/state,echo=1-2" << true << 0 << 2 << 0.0 << 9u;
         QTest::newRow("unknown name") << "sulk" << false << 0 << 0 << 0.0 << 0u;
-        QTest::newRow("kinds on a particular fault") << "wrong-echo/dump" << false << 0 << 0
-                                                     << 0.0 << 0u;
+        QTest::newRow("kinds on a particular fault")
+            << "wrong-echo/dump" << false << 0 << 0 << 0.0 << 0u;
         QTest::newRow("unknown kind") << "silent/radio" << false << 0 << 0 << 0.0 << 0u;
         QTest::newRow("zero occurrence") << "silent=0" << false << 0 << 0 << 0.0 << 0u;
         QTest::newRow("backwards range") << "silent=3-2" << false << 0 << 0 << 0.0 << 0u;
@@ -69,12 +69,12 @@ private slots:
         if (!ok)
             return;
         const QString name = text.section(QLatin1Char('='), 0, 0).section(QLatin1Char('/'), 0, 0);
-        const FaultRule &rule = name == "silent" ? faults.silent
-            : name == "garbage"                  ? faults.garbage
-            : name == "dump-differs"             ? faults.dump_differs
-            : name == "wrong-echo"               ? faults.wrong_echo
-            : name == "miss-commit"              ? faults.miss_commit
-                                                 : faults.corrupt_byte;
+        const FaultRule &rule = name == "silent"         ? faults.silent
+                                : name == "garbage"      ? faults.garbage
+                                : name == "dump-differs" ? faults.dump_differs
+                                : name == "wrong-echo"   ? faults.wrong_echo
+                                : name == "miss-commit"  ? faults.miss_commit
+                                                         : faults.corrupt_byte;
         QTEST(rule.first, "first");
         QTEST(rule.count, "count");
         QTEST(rule.rate, "rate");
@@ -92,8 +92,7 @@ private slots:
             got += replies(feed(m, QByteArray(1, c)));
         QCOMPARE(got, state);
         // Address and value bytes that look like framing are data.
-        QCOMPARE(replies(feed(m, packet('$', '\r') + "$PSD\r")),
-                 QByteArray("$SD$\r\r", 6));
+        QCOMPARE(replies(feed(m, packet('$', '\r') + "$PSD\r")), QByteArray("$SD$\r\r", 6));
         QCOMPARE(m.journal().size(), size_t(4));
         QCOMPARE(format_frame(m.journal()[2]), QStringLiteral("PD 36 13"));
     }
@@ -133,8 +132,8 @@ private slots:
     {
         QFETCH(int, nk);
         RadioModel m(test_image(), SimState{1, 2, 0x20}, SimFaults(), 0);
-        const QByteArray reply = replies(feed(m, QByteArray("$MC") + char(4) + char(nk) + '\0'
-                                                     + '\r'));
+        const QByteArray reply = replies(
+            feed(m, QByteArray("$MC") + char(4) + char(nk) + '\0' + '\r'));
         QCOMPARE(reply.size(), 7);
         QTEST(int(m.state().nk), "kept");
         QCOMPARE(int(uint8_t(reply[4])), int(m.state().nk));
@@ -215,7 +214,8 @@ private slots:
         QStringList want{"PSS", "PD 61 153"};
         for (int i = 1; i < RADIO_BATCH_PACKETS; ++i)
             want << "PD 159 153";
-        want << "PSD" << "PC";
+        want << "PSD"
+             << "PC";
         QCOMPARE(got, want);
     }
 
@@ -237,8 +237,8 @@ private slots:
         QTest::addColumn<int>("speed");
         QTest::addColumn<QString>("note");
         QTest::newRow("right speed") << 9600 << QString();
-        QTest::newRow("another speed") << 19200
-                                       << QStringLiteral("line 19200 8N1, radio 9600 8N1: ignored");
+        QTest::newRow("another speed")
+            << 19200 << QStringLiteral("line 19200 8N1, radio 9600 8N1: ignored");
     }
     void hears_only_its_own_line_settings()
     {

@@ -85,8 +85,8 @@ void TestMarkupDoc::add_attribute_rules()
 {
     MARKUP_DOC doc;
     const int32_t a = doc.create_element(0, "a");
-    doc.add_attribute(0, "x", "1");      // root never takes attributes
-    doc.add_attribute(7, "x", "1");      // no such node
+    doc.add_attribute(0, "x", "1");  // root never takes attributes
+    doc.add_attribute(7, "x", "1");  // no such node
     doc.add_attribute(-3, "x", "1");
     doc.add_attribute(a, " \tFreq\n", " 1 ");
     doc.add_attribute(a, "Freq", "2");
@@ -112,12 +112,12 @@ void TestMarkupDoc::select_data()
                              "<POINT Freq=\"173000\" U=\"2.8\" />\n";
     QTest::newRow("document order") << three << QByteArray("/POINT") << QByteArray("Freq")
                                     << QByteArray("148000|161000|173000");
-    QTest::newRow("trailing slash") << three << QByteArray("/POINT/") << QByteArray("U")
-                                    << QByteArray("1.75|2.4|2.8");
+    QTest::newRow("trailing slash")
+        << three << QByteArray("/POINT/") << QByteArray("U") << QByteArray("1.75|2.4|2.8");
     QTest::newRow("double slash") << three << QByteArray("//POINT") << QByteArray("U")
                                   << QByteArray("1.75|2.4|2.8");
-    QTest::newRow("attribute case") << three << QByteArray("/POINT") << QByteArray("freq")
-                                    << QByteArray();
+    QTest::newRow("attribute case")
+        << three << QByteArray("/POINT") << QByteArray("freq") << QByteArray();
     QTest::newRow("element case") << three << QByteArray("/point") << QByteArray("Freq")
                                   << QByteArray();
     QTest::newRow("nested not selected")
@@ -127,22 +127,19 @@ void TestMarkupDoc::select_data()
         << QByteArray("<point Freq=\"1\"/><POINT Freq=\"2\"/>") << QByteArray("/POINT")
         << QByteArray("Freq") << QByteArray("2");
     QTest::newRow("missing attribute contributes nothing")
-        << QByteArray("<P x=\"1\"/><P y=\"2\"/><P x=\"3\"/>") << QByteArray("/P")
-        << QByteArray("x") << QByteArray("1|3");
-    QTest::newRow("duplicates in order") << QByteArray("<a x=\"1\" y=\"0\" x=\"2\"/>")
-                                         << QByteArray("/a") << QByteArray("x")
-                                         << QByteArray("1|2");
-    QTest::newRow("last A only")
-        << QByteArray("<A><B v=\"1\"/></A><A><B v=\"2\"/><B v=\"3\"/></A>")
-        << QByteArray("/A/B") << QByteArray("v") << QByteArray("2|3");
-    QTest::newRow("last A without B")
-        << QByteArray("<A><B v=\"1\"/></A><A></A>") << QByteArray("/A/B") << QByteArray("v")
-        << QByteArray();
+        << QByteArray("<P x=\"1\"/><P y=\"2\"/><P x=\"3\"/>") << QByteArray("/P") << QByteArray("x")
+        << QByteArray("1|3");
+    QTest::newRow("duplicates in order")
+        << QByteArray("<a x=\"1\" y=\"0\" x=\"2\"/>") << QByteArray("/a") << QByteArray("x")
+        << QByteArray("1|2");
+    QTest::newRow("last A only") << QByteArray("<A><B v=\"1\"/></A><A><B v=\"2\"/><B v=\"3\"/></A>")
+                                 << QByteArray("/A/B") << QByteArray("v") << QByteArray("2|3");
+    QTest::newRow("last A without B") << QByteArray("<A><B v=\"1\"/></A><A></A>")
+                                      << QByteArray("/A/B") << QByteArray("v") << QByteArray();
     QTest::newRow("empty path") << three << QByteArray() << QByteArray("Freq") << QByteArray();
-    QTest::newRow("slash only") << three << QByteArray("/") << QByteArray("Freq")
-                                << QByteArray();
-    QTest::newRow("no markup") << QByteArray("plain") << QByteArray("/POINT")
-                               << QByteArray("Freq") << QByteArray();
+    QTest::newRow("slash only") << three << QByteArray("/") << QByteArray("Freq") << QByteArray();
+    QTest::newRow("no markup") << QByteArray("plain") << QByteArray("/POINT") << QByteArray("Freq")
+                               << QByteArray();
 }
 
 void TestMarkupDoc::select()
@@ -155,8 +152,7 @@ void TestMarkupDoc::select()
     doc.set_text(text.toStdString());
     doc.parse();
     std::vector<std::string> out{"stale"};
-    const int32_t n =
-        doc.select_attribute_values(path.toStdString(), attribute.toStdString(), out);
+    const int32_t n = doc.select_attribute_values(path.toStdString(), attribute.toStdString(), out);
     QCOMPARE(n, int32_t(out.size()));
     QByteArrayList got;
     for (const auto &v : out)

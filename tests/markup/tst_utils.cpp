@@ -7,15 +7,9 @@
 
 namespace {
 
-std::string s(const QByteArray &b)
-{
-    return std::string(b.constData(), size_t(b.size()));
-}
+std::string s(const QByteArray &b) { return std::string(b.constData(), size_t(b.size())); }
 
-QByteArray q(const std::string &str)
-{
-    return QByteArray::fromStdString(str);
-}
+QByteArray q(const std::string &str) { return QByteArray::fromStdString(str); }
 
 QByteArray slurp(const QString &path)
 {
@@ -23,7 +17,7 @@ QByteArray slurp(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-} // namespace
+}  // namespace
 
 class TestUtils : public QObject {
     Q_OBJECT
@@ -97,12 +91,12 @@ void TestUtils::replace_all_data()
     QTest::addColumn<QByteArray>("replacement");
     QTest::addColumn<QByteArray>("expected");
     QTest::addColumn<int>("count");
-    QTest::newRow("remove a char") << QByteArray("1 000 000") << QByteArray(" ") << QByteArray()
-                                   << QByteArray("1000000") << 2;
+    QTest::newRow("remove a char")
+        << QByteArray("1 000 000") << QByteArray(" ") << QByteArray() << QByteArray("1000000") << 2;
     QTest::newRow("none") << QByteArray("abc") << QByteArray("x") << QByteArray("y")
                           << QByteArray("abc") << 0;
-    QTest::newRow("non-overlapping") << QByteArray("aaa") << QByteArray("aa") << QByteArray("b")
-                                     << QByteArray("ba") << 1;
+    QTest::newRow("non-overlapping")
+        << QByteArray("aaa") << QByteArray("aa") << QByteArray("b") << QByteArray("ba") << 1;
     QTest::newRow("longer replacement") << QByteArray("\n\n") << QByteArray("\n")
                                         << QByteArray("\r\n") << QByteArray("\r\n\r\n") << 2;
 }

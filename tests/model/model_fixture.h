@@ -40,7 +40,9 @@ inline QString conf_diff(const RS_CONF &a, const RS_CONF &b)
     QStringList d;
     auto cmp = [&d](const char *name, double x, double y) {
         if (x != y)
-            d << QStringLiteral("%1: %2 != %3").arg(QLatin1String(name)).arg(x, 0, 'g', 17)
+            d << QStringLiteral("%1: %2 != %3")
+                     .arg(QLatin1String(name))
+                     .arg(x, 0, 'g', 17)
                      .arg(y, 0, 'g', 17);
     };
     cmp("diapazon_code", a.diapazon_code, b.diapazon_code);

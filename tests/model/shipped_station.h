@@ -6,9 +6,8 @@
 
 #include <cstring>
 
-inline void add_band(STATION_CONFIG &st, uint8_t id, int32_t start, int32_t end,
-                     int32_t enc_prm, int32_t dec_prm, int32_t enc_prd, int32_t dec_prd,
-                     int32_t shag)
+inline void add_band(STATION_CONFIG &st, uint8_t id, int32_t start, int32_t end, int32_t enc_prm,
+                     int32_t dec_prm, int32_t enc_prd, int32_t dec_prd, int32_t shag)
 {
     st.bands[st.band_count++] = {id, start, end, enc_prm, dec_prm, enc_prd, dec_prd, shag};
 }

@@ -32,8 +32,7 @@ int pick(std::mt19937 &rng, int lo, int hi)
     return std::uniform_int_distribution<int>(lo, hi)(rng);
 }
 
-int32_t random_frequency(std::mt19937 &rng, const STATION_CONFIG &st, uint8_t band,
-                         bool zapret)
+int32_t random_frequency(std::mt19937 &rng, const STATION_CONFIG &st, uint8_t band, bool zapret)
 {
     std::vector<const STATION_BAND *> rows;
     for (int i = 0; i < st.band_count; ++i)

@@ -138,8 +138,7 @@ void TestFrequency::codeToFreq()
     QFETCH(int, code);
     QFETCH(int, f);
     const STATION_CONFIG st = overlap_station();
-    QCOMPARE(code_to_freq(st, uint8_t(band), prd ? FreqPath::prd : FreqPath::prm,
-                          uint16_t(code)),
+    QCOMPARE(code_to_freq(st, uint8_t(band), prd ? FreqPath::prd : FreqPath::prm, uint16_t(code)),
              f);
 }
 
@@ -168,7 +167,7 @@ void TestFrequency::ctcssPrm_data()
     QTest::addColumn<double>("hz");
     QTest::addColumn<int>("code");
     QTest::addColumn<double>("quantised");
-    QTest::addColumn<int>("stored");     // code of the quantised tone / 1.008
+    QTest::addColumn<int>("stored");      // code of the quantised tone / 1.008
     QTest::addColumn<double>("decoded");  // what decoding the stored code shows
     QTest::newRow("88.5") << 88.5 << 2757 << 88.5 << 2753 << 88.5;
     QTest::newRow("67.0") << 67.0 << 2061 << 66.9 << 2057 << 66.9;
@@ -212,8 +211,7 @@ void TestFrequency::ctcssPrmValue()
     QFETCH(int, written);
     QCOMPARE(ctcss_prm_value(uint16_t(stored)), round_one_decimal(value));
     if (written >= 0)
-        QCOMPARE(int(ctcss_prm_code(ctcss_prm_quantize(value) / CTCSS_PRM_CORRECTION)),
-                 written);
+        QCOMPARE(int(ctcss_prm_code(ctcss_prm_quantize(value) / CTCSS_PRM_CORRECTION)), written);
 }
 
 void TestFrequency::ctcssPrmValueSurvivesWriting()
@@ -257,12 +255,10 @@ void TestFrequency::callTones_data()
     QTest::addColumn<double>("txDecoded");
     QTest::addColumn<double>("rxDecoded");
     QTest::newRow("1450") << 1450.0 << 5656 << 0xFF1C << 8 << 1450.0 << 1450.0;
-    QTest::newRow("2100, window raised to 6") << 2100.0 << 8192 << 0xFF62 << 6 << 2100.0
-                                              << 2100.0;
+    QTest::newRow("2100, window raised to 6") << 2100.0 << 8192 << 0xFF62 << 6 << 2100.0 << 2100.0;
     QTest::newRow("350, wide window") << 350.0 << 1365 << 0xFC80 << 138 << 350.0 << 350.0;
     // The receive decoding matches the count without the half the encoding adds.
-    QTest::newRow("2150 comes back as 2160") << 2150.0 << 8387 << 0xFF66 << 6 << 2150.0
-                                             << 2160.0;
+    QTest::newRow("2150 comes back as 2160") << 2150.0 << 8387 << 0xFF66 << 6 << 2150.0 << 2160.0;
 }
 
 void TestFrequency::callTones()
@@ -362,8 +358,8 @@ void TestFrequency::tuningVoltage_data()
     QTest::newRow("degenerate first segment")
         << QList<int>{150000, 150000, 170000} << QList<double>{1.0, 2.0, 3.0} << 150000 << 0.0;
     QTest::newRow("degenerate segment after F does not matter")
-        << QList<int>{140000, 150000, 150000, 170000} << QList<double>{1.0, 2.0, 3.0, 4.0}
-        << 150000 << 2.0;
+        << QList<int>{140000, 150000, 150000, 170000} << QList<double>{1.0, 2.0, 3.0, 4.0} << 150000
+        << 2.0;
 }
 
 void TestFrequency::tuningVoltage()

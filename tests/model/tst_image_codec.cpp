@@ -18,10 +18,10 @@ using Pokes = QList<QPair<int, int>>;  // image address, byte
 
 const QString BAND_UNSUPPORTED = QStringLiteral("Данный тип радиостанций не поддерживается");
 const QString READ_FIRST = QStringLiteral("Сначала необходимо считать параметры");
-const QString DECODE_TUN_BAD =
-    QStringLiteral("Ошибка: Проверте TUN точки диапазона в конф. файле.");
-const QString OUT_OF_BAND =
-    QStringLiteral("Ошибка: Значение частоты находиться за границами допустимого интервала");
+const QString DECODE_TUN_BAD = QStringLiteral(
+    "Ошибка: Проверте TUN точки диапазона в конф. файле.");
+const QString OUT_OF_BAND = QStringLiteral(
+    "Ошибка: Значение частоты находиться за границами допустимого интервала");
 
 void poke(RS_EEPROM_IMAGE &img, const Pokes &pokes)
 {
@@ -142,8 +142,8 @@ void TestImageCodec::addressMap()
     for (int a = 131; a <= 152; ++a)
         kept.insert(a);
     const std::map<int, int> partial{{28, 0x7F}, {71, 0xE0}, {130, 0xE0}};
-    const std::set<int> factory{2,   5,   8,   11,  14,  17,  20,  23,  26,  28,  29,  72,  92,
-                                93,  114, 115, 116, 117, 118, 119, 120, 129, 135, 136, 151, 152};
+    const std::set<int> factory{2,  5,   8,   11,  14,  17,  20,  23,  26,  28,  29,  72,  92,
+                                93, 114, 115, 116, 117, 118, 119, 120, 129, 135, 136, 151, 152};
     for (int a = 0; a < RS_IMAGE_SIZE; ++a) {
         const int mask = kept.count(a) ? 0xFF : partial.count(a) ? partial.at(a) : 0x00;
         QVERIFY2(image_kept_mask(a) == mask, qPrintable(QString::number(a)));
@@ -174,8 +174,8 @@ void TestImageCodec::decodeFields_data()
         << Pokes{{60, 0}} << Mutation([](RS_CONF &c) { c.n_rab_kanala = 1; });
     QTest::newRow("working channel 9 reads as 1")
         << Pokes{{60, 9}} << Mutation([](RS_CONF &c) { c.n_rab_kanala = 1; });
-    QTest::newRow("working channel 8") << Pokes{{60, 8}}
-                                       << Mutation([](RS_CONF &c) { c.n_rab_kanala = 8; });
+    QTest::newRow("working channel 8")
+        << Pokes{{60, 8}} << Mutation([](RS_CONF &c) { c.n_rab_kanala = 8; });
     QTest::newRow("key bytes: channel R first in the image, last in the set")
         << Pokes{{96, 0x85}, {97, 0x05}, {104, 0x01}} << Mutation([](RS_CONF &c) {
                c.koder[RS_CHANNEL_R] = 5;
@@ -195,17 +195,17 @@ void TestImageCodec::decodeFields_data()
                c.f_prm[0] = 0;
                c.f_prd[7] = 0;
            });
-    QTest::newRow("CTCSS tx 1568") << Pokes{{79, 0x06}, {80, 0x20}}
-                                   << Mutation([](RS_CONF &c) { c.ctcss_prd = 67.0; });
+    QTest::newRow("CTCSS tx 1568")
+        << Pokes{{79, 0x06}, {80, 0x20}} << Mutation([](RS_CONF &c) { c.ctcss_prd = 67.0; });
     // The plain reading 100.3 would be written back as another code; 100.1 is written as 3080.
-    QTest::newRow("CTCSS rx 3080") << Pokes{{81, 0x0C}, {82, 0x08}} << Mutation([](RS_CONF &c) {
-        c.ctcss_prm = round_one_decimal(100.1);
-    });
-    QTest::newRow("CTCSS codes without a tone") << Pokes{{79, 0}, {80, 0}, {81, 0}, {82, 0}}
-                                                << Mutation([](RS_CONF &c) {
-                                                       c.ctcss_prd = 0;
-                                                       c.ctcss_prm = 0;
-                                                   });
+    QTest::newRow("CTCSS rx 3080")
+        << Pokes{{81, 0x0C}, {82, 0x08}}
+        << Mutation([](RS_CONF &c) { c.ctcss_prm = round_one_decimal(100.1); });
+    QTest::newRow("CTCSS codes without a tone")
+        << Pokes{{79, 0}, {80, 0}, {81, 0}, {82, 0}} << Mutation([](RS_CONF &c) {
+               c.ctcss_prd = 0;
+               c.ctcss_prm = 0;
+           });
     QTest::newRow("call tones 2100")
         << Pokes{{74, 0x20}, {75, 0x00}, {76, 0xFF}, {77, 0x62}} << Mutation([](RS_CONF &c) {
                c.vt_prd = 2100;
@@ -221,8 +221,8 @@ void TestImageCodec::decodeFields_data()
                c.microphone = 31;
                c.ur_gromk = 22;
            });
-    QTest::newRow("zapret is bit 7") << Pokes{{28, 0x80}}
-                                     << Mutation([](RS_CONF &c) { c.zapret = 1; });
+    QTest::newRow("zapret is bit 7")
+        << Pokes{{28, 0x80}} << Mutation([](RS_CONF &c) { c.zapret = 1; });
     QTest::newRow("other bits of 28 are not zapret") << Pokes{{28, 0x7F}} << same;
     QTest::newRow("window count and kept bytes are not decoded")
         << Pokes{{78, 0}, {2, 0}, {27, 0}, {92, 0}, {120, 0}, {152, 0}, {105, 0}} << same;
@@ -331,7 +331,7 @@ void TestImageCodec::encodeCases_data()
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QList<int>>("pauses");
-    QTest::addColumn<Pokes>("outBytes");   // expected bytes of out
+    QTest::addColumn<Pokes>("outBytes");      // expected bytes of out
     QTest::addColumn<Mutation>("confAfter");  // applied to the mutated set
     const Mutation same = [](RS_CONF &) {};
     QTest::newRow("working channel 0 is written as 0")
@@ -349,48 +349,42 @@ void TestImageCodec::encodeCases_data()
     QTest::newRow("zapret off clears bit 7 only")
         << same << Pokes{{28, 0xFF}} << true << true << QStringList() << QList<int>()
         << Pokes{{28, 0x7F}} << same;
-    QTest::newRow("levels keep the base's upper bits")
-        << Mutation([](RS_CONF &c) {
-               c.microphone = 31;
-               c.ur_gromk = 0xFF;
-           })
-        << Pokes{{71, 0x40}, {130, 0x00}} << true << true << QStringList() << QList<int>()
-        << Pokes{{71, 0x5F}, {130, 0x1F}} << same;
-    QTest::newRow("keys 0 and 8, squelch 6")
-        << Mutation([](RS_CONF &c) {
-               c.koder[0] = 0;
-               c.koder[RS_CHANNEL_R] = 8;
-               c.ph[0] = 6;
-           })
-        << Pokes{} << true << true << QStringList() << QList<int>()
-        << Pokes{{97, 0x01}, {96, 0x88}, {83, 0x10}} << same;
-    QTest::newRow("tones normalised in place")
-        << Mutation([](RS_CONF &c) {
-               c.ctcss_prm = 67.0;
-               c.vt_prd = 1455;
-               c.vt_prm = 2104.9;
-           })
-        << Pokes{} << true << true << QStringList() << QList<int>() << Pokes{}
-        << Mutation([](RS_CONF &c) {
-               c.ctcss_prm = round_one_decimal(66.9);
-               c.vt_prd = 1460;
-               c.vt_prm = 2100;
-           });
-    QTest::newRow("not read yet: normalised, band taken, then refused")
-        << Mutation([](RS_CONF &c) {
-               c.diapazon_code = 0;
-               c.vt_prd = 1455;
-           })
-        << Pokes{} << false << false << QStringList{READ_FIRST} << QList<int>() << Pokes{}
-        << Mutation([](RS_CONF &c) {
-               c.diapazon_code = 1;
-               c.vt_prd = 1460;
-           });
+    QTest::newRow("levels keep the base's upper bits") << Mutation([](RS_CONF &c) {
+        c.microphone = 31;
+        c.ur_gromk = 0xFF;
+    }) << Pokes{{71, 0x40}, {130, 0x00}} << true << true
+                                                       << QStringList() << QList<int>()
+                                                       << Pokes{{71, 0x5F}, {130, 0x1F}} << same;
+    QTest::newRow("keys 0 and 8, squelch 6") << Mutation([](RS_CONF &c) {
+        c.koder[0] = 0;
+        c.koder[RS_CHANNEL_R] = 8;
+        c.ph[0] = 6;
+    }) << Pokes{} << true << true << QStringList()
+                                             << QList<int>()
+                                             << Pokes{{97, 0x01}, {96, 0x88}, {83, 0x10}} << same;
+    QTest::newRow("tones normalised in place") << Mutation([](RS_CONF &c) {
+        c.ctcss_prm = 67.0;
+        c.vt_prd = 1455;
+        c.vt_prm = 2104.9;
+    }) << Pokes{} << true << true << QStringList()
+                                               << QList<int>() << Pokes{}
+                                               << Mutation([](RS_CONF &c) {
+                                                      c.ctcss_prm = round_one_decimal(66.9);
+                                                      c.vt_prd = 1460;
+                                                      c.vt_prm = 2100;
+                                                  });
+    QTest::newRow("not read yet: normalised, band taken, then refused") << Mutation([](RS_CONF &c) {
+        c.diapazon_code = 0;
+        c.vt_prd = 1455;
+    }) << Pokes{} << false << false << QStringList{READ_FIRST} << QList<int>()
+                                                                        << Pokes{}
+                                                                        << Mutation([](RS_CONF &c) {
+                                                                               c.diapazon_code = 1;
+                                                                               c.vt_prd = 1460;
+                                                                           });
     QTest::newRow("unknown band of the base comes first")
         << same << Pokes{{29, 9}} << false << false << QStringList{QString(), BAND_UNSUPPORTED}
-        << QList<int>{50, 2000} << Pokes{} << Mutation([](RS_CONF &c) {
-               c.diapazon_code = 9;
-           });
+        << QList<int>{50, 2000} << Pokes{} << Mutation([](RS_CONF &c) { c.diapazon_code = 9; });
     QTest::newRow("empty set: band from base, first frequency refused")
         << Mutation([](RS_CONF &c) { c = RS_CONF{}; }) << Pokes{} << true << false
         << QStringList{OUT_OF_BAND} << QList<int>() << Pokes{}
@@ -448,9 +442,9 @@ void TestImageCodec::tuningBytes_data()
     QTest::addColumn<Pokes>("radioVolts");  // base bytes at the points' addresses
     QTest::addColumn<int>("f");             // receive frequency of channel 1
     QTest::addColumn<bool>("ok");
-    QTest::addColumn<int>("tuning");        // byte at 106; -1 = left as in the base
-    const QList<TUN_POINT> shipped{{146000, 1.75f, 1, 114}, {160000, 2.4f, 1, 115},
-                                   {174000, 2.8f, 1, 116}};
+    QTest::addColumn<int>("tuning");  // byte at 106; -1 = left as in the base
+    const QList<TUN_POINT> shipped{
+        {146000, 1.75f, 1, 114}, {160000, 2.4f, 1, 115}, {174000, 2.8f, 1, 116}};
     const Pokes volts{{114, 142}, {115, 194}, {116, 227}};
     QTest::newRow("on the first point") << shipped << volts << 146000 << true << 255 - 142;
     QTest::newRow("between two points") << shipped << volts << 153000 << true << 255 - 168;
@@ -464,8 +458,7 @@ void TestImageCodec::tuningBytes_data()
     QTest::newRow("below the first point") << inner << volts << 146100 << true << 255;
     QTest::newRow("above the last point") << inner << volts << 173975 << true << 255;
     QTest::newRow("degenerate first segment")
-        << QList<TUN_POINT>{{150000, 1.8f, 1, 114}, {150000, 2.0f, 1, 115},
-                            {170000, 2.6f, 1, 116}}
+        << QList<TUN_POINT>{{150000, 1.8f, 1, 114}, {150000, 2.0f, 1, 115}, {170000, 2.6f, 1, 116}}
         << volts << 150000 << true << 255;
     QTest::newRow("one point only: refused silently")
         << QList<TUN_POINT>{{150000, 1.8f, 1, 114}} << volts << 150000 << false << -1;

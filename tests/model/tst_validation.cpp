@@ -13,14 +13,14 @@ namespace {
 
 using Mutation = std::function<void(RS_CONF &)>;
 
-const QString OUT_OF_BAND =
-    QStringLiteral("Ошибка: Значение частоты находиться за границами допустимого интервала");
+const QString OUT_OF_BAND = QStringLiteral(
+    "Ошибка: Значение частоты находиться за границами допустимого интервала");
 const QString OFF_GRID_25 = QStringLiteral("Ошибка: Частота не кратна 25 кГц");
 const QString FORBIDDEN = QStringLiteral("Ошибка: Запрещенная частота");
-const QString CTCSS_PRD_BAD =
-    QStringLiteral("Частота вызывного CTCSS тона (передача) не в допустимом интервале - Ошибка");
-const QString CTCSS_PRM_BAD =
-    QStringLiteral("Частота вызывного CTCSS тона (прием) не в допустимом интервале - Ошибка");
+const QString CTCSS_PRD_BAD = QStringLiteral(
+    "Частота вызывного CTCSS тона (передача) не в допустимом интервале - Ошибка");
+const QString CTCSS_PRM_BAD = QStringLiteral(
+    "Частота вызывного CTCSS тона (прием) не в допустимом интервале - Ошибка");
 const QString VT_BAD = QStringLiteral("Частота вызывного тона не в допустимом интервале - Ошибка");
 const QString TUN_BAD = QStringLiteral("Ошибка: Проверте TUN точки 1 диапазона в конф. файле.");
 
@@ -122,12 +122,10 @@ void TestValidation::checkBeforeEncode_data()
         c.f_prm[0] = 0;
         c.f_prm[RS_CHANNEL_R] = 146110;
     }) << OUT_OF_BAND;
-    QTest::newRow("transmit R") << 0 << Mutation([](RS_CONF &c) {
-        c.f_prd[RS_CHANNEL_R] = 0;
-    }) << OUT_OF_BAND;
-    QTest::newRow("forbidden with flag") << 0x80 << Mutation([](RS_CONF &c) {
-        c.f_prd[3] = 171250;
-    }) << FORBIDDEN;
+    QTest::newRow("transmit R") << 0 << Mutation([](RS_CONF &c) { c.f_prd[RS_CHANNEL_R] = 0; })
+                                << OUT_OF_BAND;
+    QTest::newRow("forbidden with flag")
+        << 0x80 << Mutation([](RS_CONF &c) { c.f_prd[3] = 171250; }) << FORBIDDEN;
     QTest::newRow("forbidden, flag in set but not in flags") << 0 << Mutation([](RS_CONF &c) {
         c.f_prd[3] = 171250;
         c.zapret = 1;
@@ -140,12 +138,12 @@ void TestValidation::checkBeforeEncode_data()
         c.ctcss_prd = 65.0;
         c.ctcss_prm = 260.0;
     }) << QString();
-    QTest::newRow("ctcss tx 64.9") << 0 << Mutation([](RS_CONF &c) { c.ctcss_prd = 64.9; })
-                                   << CTCSS_PRD_BAD;
-    QTest::newRow("ctcss tx 260.1") << 0 << Mutation([](RS_CONF &c) { c.ctcss_prd = 260.1; })
-                                    << CTCSS_PRD_BAD;
-    QTest::newRow("ctcss rx 64.9") << 0 << Mutation([](RS_CONF &c) { c.ctcss_prm = 64.9; })
-                                   << CTCSS_PRM_BAD;
+    QTest::newRow("ctcss tx 64.9")
+        << 0 << Mutation([](RS_CONF &c) { c.ctcss_prd = 64.9; }) << CTCSS_PRD_BAD;
+    QTest::newRow("ctcss tx 260.1")
+        << 0 << Mutation([](RS_CONF &c) { c.ctcss_prd = 260.1; }) << CTCSS_PRD_BAD;
+    QTest::newRow("ctcss rx 64.9")
+        << 0 << Mutation([](RS_CONF &c) { c.ctcss_prm = 64.9; }) << CTCSS_PRM_BAD;
     QTest::newRow("tx tone before rx tone") << 0 << Mutation([](RS_CONF &c) {
         c.ctcss_prm = 0;
         c.ctcss_prd = 300;
@@ -154,10 +152,10 @@ void TestValidation::checkBeforeEncode_data()
         c.vt_prd = 350;
         c.vt_prm = 2150;
     }) << QString();
-    QTest::newRow("call tone tx 340") << 0 << Mutation([](RS_CONF &c) { c.vt_prd = 340; })
-                                      << VT_BAD;
-    QTest::newRow("call tone rx 2160") << 0 << Mutation([](RS_CONF &c) { c.vt_prm = 2160; })
-                                       << VT_BAD;
+    QTest::newRow("call tone tx 340")
+        << 0 << Mutation([](RS_CONF &c) { c.vt_prd = 340; }) << VT_BAD;
+    QTest::newRow("call tone rx 2160")
+        << 0 << Mutation([](RS_CONF &c) { c.vt_prm = 2160; }) << VT_BAD;
     QTest::newRow("ctcss before call tone") << 0 << Mutation([](RS_CONF &c) {
         c.vt_prd = 0;
         c.ctcss_prm = 0;
@@ -195,84 +193,71 @@ void TestValidation::validateConf_data()
     QTest::addColumn<QStringList>("messages");
     const Mutation same = [](RS_CONF &) {};
     QTest::newRow("sample set") << same << same << QStringList();
-    QTest::newRow("frequencies cleared, all checked, in order")
-        << Mutation([](RS_CONF &c) {
-               c.f_prd[RS_CHANNEL_R] = 148610;
-               c.f_prm[2] = 0;
-               c.f_prm[RS_CHANNEL_R] = 180000;
-           })
-        << Mutation([](RS_CONF &c) {
-               c.f_prd[RS_CHANNEL_R] = 0;
-               c.f_prm[2] = 0;
-               c.f_prm[RS_CHANNEL_R] = 0;
-           })
-        << QStringList{OUT_OF_BAND, OUT_OF_BAND, OFF_GRID_25};
-    QTest::newRow("forbidden while zapret is set")
-        << Mutation([](RS_CONF &c) {
-               c.zapret = 1;
-               c.f_prm[0] = 148600;
-           })
-        << Mutation([](RS_CONF &c) { c.f_prm[0] = 0; }) << QStringList{FORBIDDEN};
+    QTest::newRow("frequencies cleared, all checked, in order") << Mutation([](RS_CONF &c) {
+        c.f_prd[RS_CHANNEL_R] = 148610;
+        c.f_prm[2] = 0;
+        c.f_prm[RS_CHANNEL_R] = 180000;
+    }) << Mutation([](RS_CONF &c) {
+        c.f_prd[RS_CHANNEL_R] = 0;
+        c.f_prm[2] = 0;
+        c.f_prm[RS_CHANNEL_R] = 0;
+    }) << QStringList{OUT_OF_BAND, OUT_OF_BAND, OFF_GRID_25};
+    QTest::newRow("forbidden while zapret is set") << Mutation([](RS_CONF &c) {
+        c.zapret = 1;
+        c.f_prm[0] = 148600;
+    }) << Mutation([](RS_CONF &c) { c.f_prm[0] = 0; })
+                                                   << QStringList{FORBIDDEN};
     QTest::newRow("forbidden allowed without zapret")
         << Mutation([](RS_CONF &c) { c.f_prm[0] = 148600; }) << same << QStringList();
     QTest::newRow("microphone 25 refused")
         << Mutation([](RS_CONF &c) { c.microphone = 25; })
         << Mutation([](RS_CONF &c) { c.microphone = 0; }) << QStringList();
-    QTest::newRow("microphone 31 kept") << Mutation([](RS_CONF &c) { c.microphone = 31; })
-                                        << same << QStringList();
+    QTest::newRow("microphone 31 kept")
+        << Mutation([](RS_CONF &c) { c.microphone = 31; }) << same << QStringList();
     QTest::newRow("microphone judged by its low five bits")
         << Mutation([](RS_CONF &c) { c.microphone = 0x38; }) << same << QStringList();
-    QTest::newRow("volume limits kept") << Mutation([](RS_CONF &c) {
-        c.ur_gromk = 18;
-    }) << same << QStringList();
+    QTest::newRow("volume limits kept")
+        << Mutation([](RS_CONF &c) { c.ur_gromk = 18; }) << same << QStringList();
     QTest::newRow("volume 17 refused")
         << Mutation([](RS_CONF &c) { c.ur_gromk = 17; })
         << Mutation([](RS_CONF &c) { c.ur_gromk = 0; }) << QStringList();
     QTest::newRow("volume 27 refused")
         << Mutation([](RS_CONF &c) { c.ur_gromk = 27; })
         << Mutation([](RS_CONF &c) { c.ur_gromk = 0; }) << QStringList();
-    QTest::newRow("volume 26 kept") << Mutation([](RS_CONF &c) { c.ur_gromk = 26; }) << same
-                                    << QStringList();
+    QTest::newRow("volume 26 kept")
+        << Mutation([](RS_CONF &c) { c.ur_gromk = 26; }) << same << QStringList();
     QTest::newRow("working channel 0 and 9")
         << Mutation([](RS_CONF &c) { c.n_rab_kanala = 9; })
         << Mutation([](RS_CONF &c) { c.n_rab_kanala = 0; }) << QStringList();
     QTest::newRow("working channel 8 kept")
         << Mutation([](RS_CONF &c) { c.n_rab_kanala = 8; }) << same << QStringList();
-    QTest::newRow("squelch 6..8 pass, 9 does not")
-        << Mutation([](RS_CONF &c) {
-               c.ph[0] = 6;
-               c.ph[4] = 8;
-               c.ph[8] = 9;
-               c.koder[8] = 8;
-               c.koder[0] = 9;
-           })
-        << Mutation([](RS_CONF &c) {
-               c.ph[8] = 0;
-               c.koder[0] = 0;
-           })
-        << QStringList();
-    QTest::newRow("tones at their limits")
-        << Mutation([](RS_CONF &c) {
-               c.ctcss_prd = 65.0;
-               c.ctcss_prm = 260.0;
-               c.vt_prd = 350;
-               c.vt_prm = 2150;
-           })
-        << same << QStringList();
-    QTest::newRow("tones just outside")
-        << Mutation([](RS_CONF &c) {
-               c.ctcss_prd = 64.9;
-               c.ctcss_prm = 260.1;
-               c.vt_prd = 340;
-               c.vt_prm = 2160;
-           })
-        << Mutation([](RS_CONF &c) {
-               c.ctcss_prd = 0;
-               c.ctcss_prm = 0;
-               c.vt_prd = 0;
-               c.vt_prm = 0;
-           })
-        << QStringList();
+    QTest::newRow("squelch 6..8 pass, 9 does not") << Mutation([](RS_CONF &c) {
+        c.ph[0] = 6;
+        c.ph[4] = 8;
+        c.ph[8] = 9;
+        c.koder[8] = 8;
+        c.koder[0] = 9;
+    }) << Mutation([](RS_CONF &c) {
+        c.ph[8] = 0;
+        c.koder[0] = 0;
+    }) << QStringList();
+    QTest::newRow("tones at their limits") << Mutation([](RS_CONF &c) {
+        c.ctcss_prd = 65.0;
+        c.ctcss_prm = 260.0;
+        c.vt_prd = 350;
+        c.vt_prm = 2150;
+    }) << same << QStringList();
+    QTest::newRow("tones just outside") << Mutation([](RS_CONF &c) {
+        c.ctcss_prd = 64.9;
+        c.ctcss_prm = 260.1;
+        c.vt_prd = 340;
+        c.vt_prm = 2160;
+    }) << Mutation([](RS_CONF &c) {
+        c.ctcss_prd = 0;
+        c.ctcss_prm = 0;
+        c.vt_prd = 0;
+        c.vt_prm = 0;
+    }) << QStringList();
 }
 
 void TestValidation::validateConf()

@@ -6,12 +6,9 @@
 
 namespace {
 
-std::string s(const QByteArray &b)
-{
-    return std::string(b.constData(), size_t(b.size()));
-}
+std::string s(const QByteArray &b) { return std::string(b.constData(), size_t(b.size())); }
 
-} // namespace
+}  // namespace
 
 class TestKeyValueFile : public QObject {
     Q_OBJECT
@@ -73,37 +70,34 @@ void TestKeyValueFile::parse_data()
         << QByteArray("COM3") << 1;
     QTest::newRow("url decoding") << QByteArray("[k]= [a+b%41%zz%4]") << QByteArray("k") << true
                                   << QByteArray("a bA%4") << 1;
-    QTest::newRow("duplicate takes the first") << QByteArray("[k]= [1]\n[K]= [2]\n")
-                                               << QByteArray("k") << true << QByteArray("1")
-                                               << 2;
-    QTest::newRow("no blank after ]=") << QByteArray("[k]=[v]") << QByteArray("k") << true
-                                       << QByteArray("v") << 1;
-    QTest::newRow("junk between ]= and [") << QByteArray("[k]=  junk\n [v]") << QByteArray("k")
-                                           << true << QByteArray("v") << 1;
-    QTest::newRow("empty key dropped") << QByteArray("[]= [x][k]= [v]") << QByteArray("k")
-                                       << true << QByteArray("v") << 1;
+    QTest::newRow("duplicate takes the first")
+        << QByteArray("[k]= [1]\n[K]= [2]\n") << QByteArray("k") << true << QByteArray("1") << 2;
+    QTest::newRow("no blank after ]=")
+        << QByteArray("[k]=[v]") << QByteArray("k") << true << QByteArray("v") << 1;
+    QTest::newRow("junk between ]= and [")
+        << QByteArray("[k]=  junk\n [v]") << QByteArray("k") << true << QByteArray("v") << 1;
+    QTest::newRow("empty key dropped")
+        << QByteArray("[]= [x][k]= [v]") << QByteArray("k") << true << QByteArray("v") << 1;
     QTest::newRow("empty value kept") << QByteArray("[DIAPAZON_FREQ]= []")
-                                      << QByteArray("DIAPAZON_FREQ") << true << QByteArray()
-                                      << 1;
-    QTest::newRow("key not trimmed") << QByteArray("[ k]= [v]") << QByteArray("k") << false
-                                     << QByteArray() << 1;
-    QTest::newRow("value ends at first ]") << QByteArray("[k]= [a]b]") << QByteArray("k")
-                                           << true << QByteArray("a") << 1;
-    QTest::newRow("value keeps line feeds") << QByteArray("[TUN]= [\n<P/>\n]")
-                                            << QByteArray("tun") << true
-                                            << QByteArray("\n<P/>\n") << 1;
-    QTest::newRow("text outside pairs") << QByteArray("head [k]= [v] tail [x") << QByteArray("k")
-                                        << true << QByteArray("v") << 1;
-    QTest::newRow("unterminated pair") << QByteArray("[k]= [v") << QByteArray("k") << false
-                                       << QByteArray() << 0;
+                                      << QByteArray("DIAPAZON_FREQ") << true << QByteArray() << 1;
+    QTest::newRow("key not trimmed")
+        << QByteArray("[ k]= [v]") << QByteArray("k") << false << QByteArray() << 1;
+    QTest::newRow("value ends at first ]")
+        << QByteArray("[k]= [a]b]") << QByteArray("k") << true << QByteArray("a") << 1;
+    QTest::newRow("value keeps line feeds") << QByteArray("[TUN]= [\n<P/>\n]") << QByteArray("tun")
+                                            << true << QByteArray("\n<P/>\n") << 1;
+    QTest::newRow("text outside pairs")
+        << QByteArray("head [k]= [v] tail [x") << QByteArray("k") << true << QByteArray("v") << 1;
+    QTest::newRow("unterminated pair")
+        << QByteArray("[k]= [v") << QByteArray("k") << false << QByteArray() << 0;
     QTest::newRow("missing key") << QByteArray("[a]= [1]") << QByteArray("b") << false
                                  << QByteArray() << 1;
-    QTest::newRow("empty key asked") << QByteArray("[a]= [1]") << QByteArray() << false
-                                     << QByteArray() << 1;
-    QTest::newRow("cyrillic keys exact") << QByteArray("[ключ]= [1]") << QByteArray("КЛЮЧ")
-                                         << false << QByteArray() << 1;
-    QTest::newRow("no pairs") << QByteArray("garbage") << QByteArray("k") << false
-                              << QByteArray() << 0;
+    QTest::newRow("empty key asked")
+        << QByteArray("[a]= [1]") << QByteArray() << false << QByteArray() << 1;
+    QTest::newRow("cyrillic keys exact")
+        << QByteArray("[ключ]= [1]") << QByteArray("КЛЮЧ") << false << QByteArray() << 1;
+    QTest::newRow("no pairs") << QByteArray("garbage") << QByteArray("k") << false << QByteArray()
+                              << 0;
 }
 
 void TestKeyValueFile::parse()

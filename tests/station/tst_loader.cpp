@@ -9,10 +9,7 @@ namespace {
 const char *const conf_name = STATION_CONF_FILE_NAME;
 const char *const port_name = STATION_PORT_FILE_NAME;
 
-std::string s(const QByteArray &b)
-{
-    return std::string(b.constData(), size_t(b.size()));
-}
+std::string s(const QByteArray &b) { return std::string(b.constData(), size_t(b.size())); }
 
 std::string replaced(std::string text, const std::string &from, const std::string &to)
 {
@@ -31,7 +28,7 @@ bool all_zero(const void *p, size_t n)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 class TestStationLoader : public QObject {
     Q_OBJECT
@@ -71,9 +68,9 @@ void TestStationLoader::verdict_data()
     row("unsealed", station_text(bands(2), points(3)), exit, 0, 0);
     row("a point changed", replaced(good, "146025", "146050"), exit, 0, 0);
     row("a line feed added", replaced(good, "/>\n<POINT", "/>\n\n<POINT"), exit, 0, 0);
-    row("band text moved into TUN", replaced(replaced(good, "[DIAPAZON_FREQ]= [", "[X]= ["),
-                                             "[TUN]", "[DIAPAZON_FREQ]"),
-        exit, 0, 0);
+    row("band text moved into TUN",
+        replaced(replaced(good, "[DIAPAZON_FREQ]= [", "[X]= ["), "[TUN]", "[DIAPAZON_FREQ]"), exit,
+        0, 0);
     row("no POINT", sealed(station_text(bands(2), "\n")), exit, 0, 0);
     row("POINTs without Adress",
         sealed(station_text(bands(2), "<POINT Freq=\"1\" U=\"1\" id=\"1\" />")), exit, 0, 0);
@@ -83,16 +80,15 @@ void TestStationLoader::verdict_data()
     row("DIAPAZON without shag_setki",
         sealed(station_text("<DIAPAZON id=\"1\" freq_start=\"1\" />", points(3))), exit, 0, 0);
     row("100 DIAPAZON", sealed(station_text(bands(100), points(3))), loaded, 3, 100);
-    row("101 DIAPAZON: empty band table", sealed(station_text(bands(101), points(3))), loaded,
-        3, 0);
+    row("101 DIAPAZON: empty band table", sealed(station_text(bands(101), points(3))), loaded, 3,
+        0);
     row("grid step 0 or negative dropped",
         sealed(station_text(band_row(1, 1, 2, "25") + band_row(1, 3, 4, "0")
                                 + band_row(1, 5, 6, "-25") + band_row(2, 7, 8, "x")
                                 + band_row(2, 9, 10, "12"),
                             points(3))),
         loaded, 3, 2);
-    row("every grid step 0", sealed(station_text(band_row(1, 1, 2, "0"), points(3))), loaded,
-        3, 0);
+    row("every grid step 0", sealed(station_text(band_row(1, 1, 2, "0"), points(3))), loaded, 3, 0);
     row("nested and lower-case POINT not counted",
         sealed(station_text(bands(1), "<A><POINT Adress=\"1\"/></A><point Adress=\"2\"/>"
                                       "<POINT Adress=\"3\"/>")),
@@ -161,9 +157,9 @@ void TestStationLoader::point_values_data()
     QTest::addColumn<double>("U");
     QTest::addColumn<int>("Id");
     QTest::addColumn<int>("Adress");
-    QTest::newRow("Adress 152 kept") << QByteArray("146000") << QByteArray("1.75")
-                                     << QByteArray("1") << QByteArray("152") << 146000 << 1.75
-                                     << 1 << 152;
+    QTest::newRow("Adress 152 kept")
+        << QByteArray("146000") << QByteArray("1.75") << QByteArray("1") << QByteArray("152")
+        << 146000 << 1.75 << 1 << 152;
     QTest::newRow("Adress 153 outside") << QByteArray("1") << QByteArray("1") << QByteArray("2")
                                         << QByteArray("153") << 1 << 1.0 << 2 << 255;
     QTest::newRow("Adress 300 low byte") << QByteArray("1") << QByteArray("1") << QByteArray("1")
@@ -171,20 +167,20 @@ void TestStationLoader::point_values_data()
     QTest::newRow("Adress -1 outside") << QByteArray("1") << QByteArray("1") << QByteArray("1")
                                        << QByteArray("-1") << 1 << 1.0 << 1 << 255;
     QTest::newRow("U 2.4 single precision")
-        << QByteArray("160000") << QByteArray("2.4") << QByteArray("1") << QByteArray("0")
-        << 160000 << 2.4000000953674316 << 1 << 0;
+        << QByteArray("160000") << QByteArray("2.4") << QByteArray("1") << QByteArray("0") << 160000
+        << 2.4000000953674316 << 1 << 0;
     QTest::newRow("id low byte") << QByteArray("1") << QByteArray("1") << QByteArray("257")
                                  << QByteArray("1") << 1 << 1.0 << 1 << 1;
     QTest::newRow("not numbers") << QByteArray("abc") << QByteArray("x2") << QByteArray("")
                                  << QByteArray("q") << 0 << 0.0 << 0 << 0;
     QTest::newRow("U not finite") << QByteArray("1") << QByteArray("nan") << QByteArray("1")
                                   << QByteArray("1") << 1 << 0.0 << 1 << 1;
-    QTest::newRow("U beyond single range") << QByteArray("1") << QByteArray("1e99")
-                                           << QByteArray("1") << QByteArray("1") << 1 << 0.0
-                                           << 1 << 1;
-    QTest::newRow("blanks and tails") << QByteArray(" 33000kHz") << QByteArray(" 1.2 V")
-                                      << QByteArray("2") << QByteArray("117") << 33000
-                                      << double(1.2f) << 2 << 117;
+    QTest::newRow("U beyond single range")
+        << QByteArray("1") << QByteArray("1e99") << QByteArray("1") << QByteArray("1") << 1 << 0.0
+        << 1 << 1;
+    QTest::newRow("blanks and tails")
+        << QByteArray(" 33000kHz") << QByteArray(" 1.2 V") << QByteArray("2") << QByteArray("117")
+        << 33000 << double(1.2f) << 2 << 117;
 }
 
 void TestStationLoader::point_values()
@@ -259,10 +255,10 @@ void TestStationLoader::port_settings_data()
     QTest::addColumn<QByteArray>("after");  // file content afterwards
 
     const QByteArray tmpl = "[Com_Port_Name]= [COM1]\r\n[Com_Port_BaudRate]= [9600]\r\n";
-    QTest::newRow("missing: template") << false << QByteArray() << QByteArray("COM1") << 9600
-                                       << tmpl;
-    QTest::newRow("no pair: template") << true << QByteArray("COM3 19200") << QByteArray("COM1")
-                                       << 9600 << tmpl;
+    QTest::newRow("missing: template")
+        << false << QByteArray() << QByteArray("COM1") << 9600 << tmpl;
+    QTest::newRow("no pair: template")
+        << true << QByteArray("COM3 19200") << QByteArray("COM1") << 9600 << tmpl;
     const QByteArray own = "[com_port_name]= [COM10]\n[COM_PORT_BAUDRATE]= [ 19200x]\n";
     QTest::newRow("lower-case keys") << true << own << QByteArray("COM10") << 19200 << own;
     QTest::newRow("no baud key") << true << QByteArray("[Com_Port_Name]= [/dev/ttyUSB0]")
@@ -272,12 +268,11 @@ void TestStationLoader::port_settings_data()
                                  << QByteArray() << 4800
                                  << QByteArray("[Com_Port_BaudRate]= [4800]");
     const QByteArray n31(31, 'x');
-    QTest::newRow("31 characters kept") << true << "[Com_Port_Name]= [" + n31 + "]" << n31 << 0
-                                        << "[Com_Port_Name]= [" + n31 + "]";
+    QTest::newRow("31 characters kept")
+        << true << "[Com_Port_Name]= [" + n31 + "]" << n31 << 0 << "[Com_Port_Name]= [" + n31 + "]";
     const QByteArray n32(32, 'x');
     QTest::newRow("32 characters refused") << true << "[Com_Port_Name]= [" + n32 + "]"
-                                           << QByteArray() << 0
-                                           << "[Com_Port_Name]= [" + n32 + "]";
+                                           << QByteArray() << 0 << "[Com_Port_Name]= [" + n32 + "]";
 }
 
 void TestStationLoader::port_settings()

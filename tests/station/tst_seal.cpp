@@ -32,7 +32,7 @@ int run_tool(const QStringList &args)
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
-} // namespace
+}  // namespace
 
 class TestStationSeal : public QObject {
     Q_OBJECT
@@ -59,8 +59,9 @@ void TestStationSeal::shipped_file_loads()
         {2, 41000, 48500, -10700, 10700, 0, 0, 25},
     };
     const TUN_POINT expected_points[] = {
-        {146000, 1.75, 1, 114}, {160000, double(2.4f), 1, 115}, {174000, double(2.8f), 1, 116},
-        {33000, double(1.2f), 2, 117}, {40000, 2.0, 2, 118}, {48500, double(2.7f), 2, 119},
+        {146000, 1.75, 1, 114},         {160000, double(2.4f), 1, 115},
+        {174000, double(2.8f), 1, 116}, {33000, double(1.2f), 2, 117},
+        {40000, 2.0, 2, 118},           {48500, double(2.7f), 2, 119},
     };
     compare_station_tables(conf, expected_bands, 4, expected_points, 6);
     if (QTest::currentTestFailed())
@@ -82,8 +83,8 @@ void TestStationSeal::seal_after_edit_data()
         << QByteArray("]\n[TUN]= [\n")
         << QByteArray("]\n[TUN]= [\n<POINT Freq=\"150000\" U=\"2\" id=\"1\" Adress=\"120\" />\n")
         << 0 << 150000;
-    QTest::newRow("seal comment removed") << QByteArray("<!-- seal ") << QByteArray("<!-- ")
-                                          << 0 << 146000;
+    QTest::newRow("seal comment removed")
+        << QByteArray("<!-- seal ") << QByteArray("<!-- ") << 0 << 146000;
 }
 
 void TestStationSeal::seal_after_edit()

@@ -22,7 +22,10 @@ bool write_cp1251(const QString &path, const QString &html)
     return f.write(bytes) == bytes.size();
 }
 
-QString shipped_document() { return QStringLiteral(K40_BINARY_DIR "/src/app/programmator_k40.html"); }
+QString shipped_document()
+{
+    return QStringLiteral(K40_BINARY_DIR "/src/app/programmator_k40.html");
+}
 
 }  // namespace
 
@@ -58,9 +61,12 @@ void TestFormHelp::document_path_data()
 {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("document");
-    QTest::newRow("plain") << "/opt/k40/programmator_k40" << "/opt/k40/programmator_k40.html";
-    QTest::newRow("trimmed") << " \t./programmator_k40\n" << "./programmator_k40.html";
-    QTest::newRow("inner blank kept") << "/opt/my k40/prog " << "/opt/my k40/prog.html";
+    QTest::newRow("plain") << "/opt/k40/programmator_k40"
+                           << "/opt/k40/programmator_k40.html";
+    QTest::newRow("trimmed") << " \t./programmator_k40\n"
+                             << "./programmator_k40.html";
+    QTest::newRow("inner blank kept") << "/opt/my k40/prog "
+                                      << "/opt/my k40/prog.html";
 }
 
 void TestFormHelp::document_path()
@@ -135,11 +141,15 @@ void TestFormHelp::shipped_manual_is_cp1251_and_complete()
     QCOMPARE(QStringEncoder("windows-1251").encode(html), bytes);
 
     const QStringList topics = {
-        QStringLiteral("torvel.configuration.K40"), QStringLiteral("torvel.txt"),
-        QStringLiteral("Считать параметры"),         QStringLiteral("Программирование"),
+        QStringLiteral("torvel.configuration.K40"),
+        QStringLiteral("torvel.txt"),
+        QStringLiteral("Считать параметры"),
+        QStringLiteral("Программирование"),
         QStringLiteral("Частота передачи равна частоте приема"),
-        QStringLiteral("Сохранить в файл"),          QStringLiteral("Считать из файла"),
-        QStringLiteral("Вывести на печать"),          QStringLiteral("Запрограммировали - OK!"),
+        QStringLiteral("Сохранить в файл"),
+        QStringLiteral("Считать из файла"),
+        QStringLiteral("Вывести на печать"),
+        QStringLiteral("Запрограммировали - OK!"),
         QStringLiteral("Ответ не получен. Проверьте установки COM-порта в файле"),
         QStringLiteral("Ошибка: Поля редактирования не заполнены."),
     };

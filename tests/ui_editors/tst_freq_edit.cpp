@@ -36,14 +36,22 @@ void TestFreqEdit::format_data()
 {
     QTest::addColumn<QString>("digits");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("six digits, blank leads") << "148000" << " 148.000";
-    QTest::newRow("five digits") << "14800" << "14.800";
-    QTest::newRow("seven digits") << "1234567" << "1 234.567";
-    QTest::newRow("three digits, point leads") << "600" << ".600";
-    QTest::newRow("one digit") << "0" << "0";
-    QTest::newRow("four digits") << "1234" << "1.234";
-    QTest::newRow("nine digits") << "123456789" << " 123 456.789";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("six digits, blank leads") << "148000"
+                                             << " 148.000";
+    QTest::newRow("five digits") << "14800"
+                                 << "14.800";
+    QTest::newRow("seven digits") << "1234567"
+                                  << "1 234.567";
+    QTest::newRow("three digits, point leads") << "600"
+                                               << ".600";
+    QTest::newRow("one digit") << "0"
+                               << "0";
+    QTest::newRow("four digits") << "1234"
+                                 << "1.234";
+    QTest::newRow("nine digits") << "123456789"
+                                 << " 123 456.789";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestFreqEdit::format()
@@ -63,19 +71,32 @@ void TestFreqEdit::float_edit_keys_data()
     QTest::addColumn<QString>("after");
     QTest::addColumn<int>("cursor_after");
 
-    QTest::newRow("digit into empty") << "" << 0 << "5" << "5" << 1;
-    QTest::newRow("typing a frequency") << "" << 0 << "148000" << " 148.000" << 8;
-    QTest::newRow("backspace skips the point") << " 148.000" << 5 << "Bsp" << "14.000" << 3;
-    QTest::newRow("backspace plain digit") << "14.800" << 1 << "Bsp" << "4.800" << 0;
-    QTest::newRow("backspace at start") << "14.800" << 0 << "Bsp" << "14.800" << 0;
-    QTest::newRow("delete skips the point") << " 148.000" << 4 << "Del" << "14.800" << 4;
-    QTest::newRow("delete first digit") << "14.800" << 0 << "Del" << "4.800" << 0;
-    QTest::newRow("delete at end") << "14.800" << 6 << "Del" << "14.800" << 6;
-    QTest::newRow("digit grows a group") << "14.800" << 0 << "9" << " 914.800" << 2;
-    QTest::newRow("digit in the middle") << "14.800" << 1 << "9" << " 194.800" << 3;
-    QTest::newRow("letters are ignored") << "14.800" << 2 << "ab+-" << "14.800" << 2;
-    QTest::newRow("left and right move") << "14.800" << 6 << "Left Left Right" << "14.800" << 5;
-    QTest::newRow("home and end move") << "14.800" << 3 << "Home" << "14.800" << 0;
+    QTest::newRow("digit into empty") << "" << 0 << "5"
+                                      << "5" << 1;
+    QTest::newRow("typing a frequency") << "" << 0 << "148000"
+                                        << " 148.000" << 8;
+    QTest::newRow("backspace skips the point") << " 148.000" << 5 << "Bsp"
+                                               << "14.000" << 3;
+    QTest::newRow("backspace plain digit") << "14.800" << 1 << "Bsp"
+                                           << "4.800" << 0;
+    QTest::newRow("backspace at start") << "14.800" << 0 << "Bsp"
+                                        << "14.800" << 0;
+    QTest::newRow("delete skips the point") << " 148.000" << 4 << "Del"
+                                            << "14.800" << 4;
+    QTest::newRow("delete first digit") << "14.800" << 0 << "Del"
+                                        << "4.800" << 0;
+    QTest::newRow("delete at end") << "14.800" << 6 << "Del"
+                                   << "14.800" << 6;
+    QTest::newRow("digit grows a group") << "14.800" << 0 << "9"
+                                         << " 914.800" << 2;
+    QTest::newRow("digit in the middle") << "14.800" << 1 << "9"
+                                         << " 194.800" << 3;
+    QTest::newRow("letters are ignored") << "14.800" << 2 << "ab+-"
+                                         << "14.800" << 2;
+    QTest::newRow("left and right move") << "14.800" << 6 << "Left Left Right"
+                                         << "14.800" << 5;
+    QTest::newRow("home and end move") << "14.800" << 3 << "Home"
+                                       << "14.800" << 0;
 }
 
 void TestFreqEdit::float_edit_keys()
@@ -200,30 +221,78 @@ void TestFreqEdit::stepping_data()
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("plus one step") << 1 << "146000" << "+" << " 146.025";
-    QTest::newRow("down is plus") << 1 << "146000" << "Down" << " 146.025";
-    QTest::newRow("page down is plus") << 1 << "146000" << "PgDn" << " 146.025";
-    QTest::newRow("plus from off grid") << 1 << "146010" << "+" << " 146.025";
-    QTest::newRow("plus across a row") << 1 << "159975" << "+" << " 160.000";
-    QTest::newRow("plus at the top stays") << 1 << "174000" << "+" << " 174.000";
-    QTest::newRow("minus one step") << 1 << "150000" << "-" << " 149.975";
-    QTest::newRow("up is minus") << 1 << "150000" << "Up" << " 149.975";
-    QTest::newRow("page up is minus") << 1 << "150000" << "PgUp" << " 149.975";
-    QTest::newRow("minus across a row") << 1 << "160000" << "-" << " 159.975";
-    QTest::newRow("minus at the bottom stays") << 1 << "146000" << "-" << " 146.000";
-    QTest::newRow("home to row start") << 1 << "165000" << "Home" << " 160.000";
-    QTest::newRow("home at row start goes back") << 1 << "160000" << "Home" << " 146.000";
-    QTest::newRow("home at first start stays") << 1 << "146000" << "Home" << " 146.000";
-    QTest::newRow("end to row end") << 1 << "150000" << "End" << " 159.975";
-    QTest::newRow("end at row end goes on") << 1 << "159975" << "End" << " 174.000";
-    QTest::newRow("end at last end stays") << 1 << "174000" << "End" << " 174.000";
-    QTest::newRow("out of band jumps to start") << 1 << "100000" << "End" << " 146.000";
-    QTest::newRow("empty jumps to start") << 1 << "" << "+" << " 146.000";
-    QTest::newRow("other key on out of band") << 1 << "1" << "Shift" << " 146.000";
-    QTest::newRow("other key in band does nothing") << 1 << "150000" << "Shift" << " 150.000";
-    QTest::newRow("band 2 across rows") << 2 << "40975" << "+" << "41.000";
-    QTest::newRow("band 2 top") << 2 << "48500" << "+ +" << "48.500";
-    QTest::newRow("digits still type") << 1 << "1460" << "00" << " 146.000";
+    QTest::newRow("plus one step") << 1 << "146000"
+                                   << "+"
+                                   << " 146.025";
+    QTest::newRow("down is plus") << 1 << "146000"
+                                  << "Down"
+                                  << " 146.025";
+    QTest::newRow("page down is plus") << 1 << "146000"
+                                       << "PgDn"
+                                       << " 146.025";
+    QTest::newRow("plus from off grid") << 1 << "146010"
+                                        << "+"
+                                        << " 146.025";
+    QTest::newRow("plus across a row") << 1 << "159975"
+                                       << "+"
+                                       << " 160.000";
+    QTest::newRow("plus at the top stays") << 1 << "174000"
+                                           << "+"
+                                           << " 174.000";
+    QTest::newRow("minus one step") << 1 << "150000"
+                                    << "-"
+                                    << " 149.975";
+    QTest::newRow("up is minus") << 1 << "150000"
+                                 << "Up"
+                                 << " 149.975";
+    QTest::newRow("page up is minus") << 1 << "150000"
+                                      << "PgUp"
+                                      << " 149.975";
+    QTest::newRow("minus across a row") << 1 << "160000"
+                                        << "-"
+                                        << " 159.975";
+    QTest::newRow("minus at the bottom stays") << 1 << "146000"
+                                               << "-"
+                                               << " 146.000";
+    QTest::newRow("home to row start") << 1 << "165000"
+                                       << "Home"
+                                       << " 160.000";
+    QTest::newRow("home at row start goes back") << 1 << "160000"
+                                                 << "Home"
+                                                 << " 146.000";
+    QTest::newRow("home at first start stays") << 1 << "146000"
+                                               << "Home"
+                                               << " 146.000";
+    QTest::newRow("end to row end") << 1 << "150000"
+                                    << "End"
+                                    << " 159.975";
+    QTest::newRow("end at row end goes on") << 1 << "159975"
+                                            << "End"
+                                            << " 174.000";
+    QTest::newRow("end at last end stays") << 1 << "174000"
+                                           << "End"
+                                           << " 174.000";
+    QTest::newRow("out of band jumps to start") << 1 << "100000"
+                                                << "End"
+                                                << " 146.000";
+    QTest::newRow("empty jumps to start") << 1 << ""
+                                          << "+"
+                                          << " 146.000";
+    QTest::newRow("other key on out of band") << 1 << "1"
+                                              << "Shift"
+                                              << " 146.000";
+    QTest::newRow("other key in band does nothing") << 1 << "150000"
+                                                    << "Shift"
+                                                    << " 150.000";
+    QTest::newRow("band 2 across rows") << 2 << "40975"
+                                        << "+"
+                                        << "41.000";
+    QTest::newRow("band 2 top") << 2 << "48500"
+                                << "+ +"
+                                << "48.500";
+    QTest::newRow("digits still type") << 1 << "1460"
+                                       << "00"
+                                       << " 146.000";
 }
 
 void TestFreqEdit::stepping()

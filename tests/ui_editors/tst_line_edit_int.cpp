@@ -76,21 +76,51 @@ void TestLineEditInt::microphone_keys_data()
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("after");
-    QTest::newRow("plus") << "24" << "+" << "31";
-    QTest::newRow("plus twice") << "24" << "+ +" << "24";
-    QTest::newRow("minus") << "24" << "-" << "31";
-    QTest::newRow("minus on 31") << "31" << "-" << "24";
-    QTest::newRow("up") << "24" << "Up" << "31";
-    QTest::newRow("down") << "31" << "Down" << "24";
-    QTest::newRow("page up") << "24" << "PgUp" << "31";
-    QTest::newRow("page down") << "24" << "PgDn PgDn" << "24";
-    QTest::newRow("home") << "31" << "Home" << "24";
-    QTest::newRow("end") << "24" << "End" << "31";
-    QTest::newRow("typed digit") << "31" << "5" << "24";
-    QTest::newRow("typed letter is dropped") << "31" << "a" << "31";
-    QTest::newRow("typed digit on 24") << "24" << "1" << "24";
-    QTest::newRow("backspace") << "31" << "Bsp" << "24";
-    QTest::newRow("left keeps") << "31" << "Left" << "31";
+    QTest::newRow("plus") << "24"
+                          << "+"
+                          << "31";
+    QTest::newRow("plus twice") << "24"
+                                << "+ +"
+                                << "24";
+    QTest::newRow("minus") << "24"
+                           << "-"
+                           << "31";
+    QTest::newRow("minus on 31") << "31"
+                                 << "-"
+                                 << "24";
+    QTest::newRow("up") << "24"
+                        << "Up"
+                        << "31";
+    QTest::newRow("down") << "31"
+                          << "Down"
+                          << "24";
+    QTest::newRow("page up") << "24"
+                             << "PgUp"
+                             << "31";
+    QTest::newRow("page down") << "24"
+                               << "PgDn PgDn"
+                               << "24";
+    QTest::newRow("home") << "31"
+                          << "Home"
+                          << "24";
+    QTest::newRow("end") << "24"
+                         << "End"
+                         << "31";
+    QTest::newRow("typed digit") << "31"
+                                 << "5"
+                                 << "24";
+    QTest::newRow("typed letter is dropped") << "31"
+                                             << "a"
+                                             << "31";
+    QTest::newRow("typed digit on 24") << "24"
+                                       << "1"
+                                       << "24";
+    QTest::newRow("backspace") << "31"
+                               << "Bsp"
+                               << "24";
+    QTest::newRow("left keeps") << "31"
+                                << "Left"
+                                << "31";
 }
 
 void TestLineEditInt::microphone_keys()
@@ -128,17 +158,28 @@ void TestLineEditInt::range_keys_data()
     QTest::addColumn<int>("cursor");
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("after");
-    QTest::newRow("plus at 255") << "255" << 3 << "+" << "255";
-    QTest::newRow("plus") << "12" << 2 << "+" << "13";
-    QTest::newRow("minus at 0") << "0" << 1 << "-" << "0";
-    QTest::newRow("page down") << "12" << 2 << "PgDn" << "14";
-    QTest::newRow("page up near 0") << "1" << 1 << "PgUp" << "0";
-    QTest::newRow("letter after 12") << "12" << 2 << "a" << "12";
-    QTest::newRow("letter before 12") << "12" << 0 << "a" << "0";
-    QTest::newRow("digit past the top") << "30" << 2 << "0" << "255";
-    QTest::newRow("home and end") << "30" << 2 << "End" << "255";
-    QTest::newRow("backspace to empty") << "5" << 1 << "Bsp" << "0";
-    QTest::newRow("shift left selects only") << "12" << 2 << "Shift" << "12";
+    QTest::newRow("plus at 255") << "255" << 3 << "+"
+                                 << "255";
+    QTest::newRow("plus") << "12" << 2 << "+"
+                          << "13";
+    QTest::newRow("minus at 0") << "0" << 1 << "-"
+                                << "0";
+    QTest::newRow("page down") << "12" << 2 << "PgDn"
+                               << "14";
+    QTest::newRow("page up near 0") << "1" << 1 << "PgUp"
+                                    << "0";
+    QTest::newRow("letter after 12") << "12" << 2 << "a"
+                                     << "12";
+    QTest::newRow("letter before 12") << "12" << 0 << "a"
+                                      << "0";
+    QTest::newRow("digit past the top") << "30" << 2 << "0"
+                                        << "255";
+    QTest::newRow("home and end") << "30" << 2 << "End"
+                                  << "255";
+    QTest::newRow("backspace to empty") << "5" << 1 << "Bsp"
+                                        << "0";
+    QTest::newRow("shift left selects only") << "12" << 2 << "Shift"
+                                             << "12";
 }
 
 void TestLineEditInt::range_keys()
@@ -176,10 +217,9 @@ void TestLineEditInt::buttons_follow_the_size_data()
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QRect>("plus");
     QTest::addColumn<QRect>("minus");
-    QTest::newRow("microphone field") << QSize(61, 20) << QRect(28, 2, 15, 15)
-                                      << QRect(44, 2, 15, 15);
-    QTest::newRow("taller field") << QSize(100, 30) << QRect(62, 7, 15, 15)
-                                  << QRect(78, 7, 15, 15);
+    QTest::newRow("microphone field")
+        << QSize(61, 20) << QRect(28, 2, 15, 15) << QRect(44, 2, 15, 15);
+    QTest::newRow("taller field") << QSize(100, 30) << QRect(62, 7, 15, 15) << QRect(78, 7, 15, 15);
 }
 
 void TestLineEditInt::buttons_follow_the_size()

@@ -158,12 +158,18 @@ void TestTableDelegates::frequency_storing_data()
     QTest::addColumn<int>("zapret");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("stored");
-    QTest::newRow("empty stores the band start") << 1 << 0 << "" << " 146.000";
-    QTest::newRow("off grid rounds down") << 1 << 0 << "148001" << " 148.000";
-    QTest::newRow("forbidden with zapret") << 1 << 1 << "148625" << " 146.000";
-    QTest::newRow("forbidden without zapret") << 1 << 0 << "148625" << " 148.625";
-    QTest::newRow("band 2 start") << 2 << 0 << "" << "33.000";
-    QTest::newRow("no band rows store empty") << 100 << 0 << "148000" << "";
+    QTest::newRow("empty stores the band start") << 1 << 0 << ""
+                                                 << " 146.000";
+    QTest::newRow("off grid rounds down") << 1 << 0 << "148001"
+                                          << " 148.000";
+    QTest::newRow("forbidden with zapret") << 1 << 1 << "148625"
+                                           << " 146.000";
+    QTest::newRow("forbidden without zapret") << 1 << 0 << "148625"
+                                              << " 148.625";
+    QTest::newRow("band 2 start") << 2 << 0 << ""
+                                  << "33.000";
+    QTest::newRow("no band rows store empty") << 100 << 0 << "148000"
+                                              << "";
 }
 
 void TestTableDelegates::frequency_storing()
@@ -238,10 +244,8 @@ void TestTableDelegates::typing_and_enter_commit_a_snapped_frequency()
 // Band 1 splits at 156000 into rows that touch and step differently; band 3 has a row that
 // starts off its grid and a gap before the next one.
 static const STATION_BAND k_split_bands[5] = {
-    {1, 146000, 156000, 0, 0, 0, 0, 25},
-    {1, 156000, 174000, 0, 0, 0, 0, 10},
-    {3, 33005, 40000, 0, 0, 0, 0, 10},
-    {3, 41000, 48500, 0, 0, 0, 0, 25},
+    {1, 146000, 156000, 0, 0, 0, 0, 25}, {1, 156000, 174000, 0, 0, 0, 0, 10},
+    {3, 33005, 40000, 0, 0, 0, 0, 10},   {3, 41000, 48500, 0, 0, 0, 0, 25},
     {2, 400000, 401000, 0, 0, 0, 0, 25},
 };
 
@@ -251,23 +255,40 @@ void TestTableDelegates::touching_rows_and_off_grid_starts_data()
     QTest::addColumn<QString>("keys");    // typed into the open editor, Enter follows
     QTest::addColumn<QString>("stored");  // the cell after the commit
 
-    QTest::newRow("plus leaves the shared edge") << 1 << "156000 +" << " 156.010";
-    QTest::newRow("plus twice from the edge") << 1 << "156000 + +" << " 156.020";
-    QTest::newRow("minus onto the edge") << 1 << "156010 -" << " 156.000";
-    QTest::newRow("minus below the edge") << 1 << "156000 -" << " 155.975";
-    QTest::newRow("plus below the edge") << 1 << "155975 +" << " 156.000";
-    QTest::newRow("second row keeps its own grid") << 1 << "160000 +" << " 160.010";
-    QTest::newRow("typed on the second row's grid") << 1 << "160010" << " 160.010";
-    QTest::newRow("typed off the second row's grid") << 1 << "160017" << " 160.010";
-    QTest::newRow("first row rounds to 25") << 1 << "150010" << " 150.000";
-    QTest::newRow("just above the edge") << 1 << "156004" << " 156.000";
-    QTest::newRow("above the band") << 1 << "174005" << " 146.000";
-    QTest::newRow("end of the split band") << 1 << "150000 End End" << " 174.000";
-    QTest::newRow("empty, start off its grid") << 3 << "" << "33.010";
-    QTest::newRow("out of band, start off its grid") << 3 << "1" << "33.010";
-    QTest::newRow("below the first grid point") << 3 << "33007" << "33.010";
-    QTest::newRow("the off-grid start steps up") << 3 << "33005 +" << "33.010";
-    QTest::newRow("a gap is out of band") << 3 << "40500" << "33.010";
+    QTest::newRow("plus leaves the shared edge") << 1 << "156000 +"
+                                                 << " 156.010";
+    QTest::newRow("plus twice from the edge") << 1 << "156000 + +"
+                                              << " 156.020";
+    QTest::newRow("minus onto the edge") << 1 << "156010 -"
+                                         << " 156.000";
+    QTest::newRow("minus below the edge") << 1 << "156000 -"
+                                          << " 155.975";
+    QTest::newRow("plus below the edge") << 1 << "155975 +"
+                                         << " 156.000";
+    QTest::newRow("second row keeps its own grid") << 1 << "160000 +"
+                                                   << " 160.010";
+    QTest::newRow("typed on the second row's grid") << 1 << "160010"
+                                                    << " 160.010";
+    QTest::newRow("typed off the second row's grid") << 1 << "160017"
+                                                     << " 160.010";
+    QTest::newRow("first row rounds to 25") << 1 << "150010"
+                                            << " 150.000";
+    QTest::newRow("just above the edge") << 1 << "156004"
+                                         << " 156.000";
+    QTest::newRow("above the band") << 1 << "174005"
+                                    << " 146.000";
+    QTest::newRow("end of the split band") << 1 << "150000 End End"
+                                           << " 174.000";
+    QTest::newRow("empty, start off its grid") << 3 << ""
+                                               << "33.010";
+    QTest::newRow("out of band, start off its grid") << 3 << "1"
+                                                     << "33.010";
+    QTest::newRow("below the first grid point") << 3 << "33007"
+                                                << "33.010";
+    QTest::newRow("the off-grid start steps up") << 3 << "33005 +"
+                                                 << "33.010";
+    QTest::newRow("a gap is out of band") << 3 << "40500"
+                                          << "33.010";
 }
 
 // Through the table, as a technician edits: open the cell, type, press Enter.

@@ -18,8 +18,8 @@ public:
         QString text;
     };
 
-    QStringList file_names;              // answers to open/save, in order; none left = cancel
-    QList<bool> print_answers;           // none left = cancel
+    QStringList file_names;     // answers to open/save, in order; none left = cancel
+    QList<bool> print_answers;  // none left = cancel
     std::function<void(QPrinter &)> on_print_accepted;
     std::function<int(QDialog &)> on_exec;  // default: not shown, result 0
     QList<Call> calls;
@@ -46,8 +46,8 @@ public:
     }
     int exec_dialog(QDialog &dialog) override
     {
-        calls.append({QStringLiteral("exec"), dialog.windowTitle(), QString(), QString(),
-                      QString()});
+        calls.append(
+            {QStringLiteral("exec"), dialog.windowTitle(), QString(), QString(), QString()});
         return on_exec ? on_exec(dialog) : 0;
     }
     void message_box(QWidget *, const QString &caption, const QString &text) override

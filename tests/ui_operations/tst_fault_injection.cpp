@@ -59,9 +59,7 @@ RunPlan plan_run(std::mt19937 &rng, int run)
         return p;
     }
     std::uniform_real_distribution<double> rate(0.0, 0.08);
-    const auto maybe = [&](double spread) {
-        return (rng() % 2) ? rate(rng) * spread : 0.0;
-    };
+    const auto maybe = [&](double spread) { return (rng() % 2) ? rate(rng) * spread : 0.0; };
     p.faults.silent = FaultRule::chance(maybe(1)).only(NOT_COMMIT);
     p.faults.short_garbage = FaultRule::chance(maybe(1)).only(NOT_COMMIT);
     p.faults.drop_byte = FaultRule::chance(maybe(1)).only(NOT_COMMIT);
@@ -84,10 +82,19 @@ QString describe(const RunPlan &p)
     const SimFaults &f = p.faults;
     return QStringLiteral("seed %1 sost %2 silent %3 short %4 drop %5 corrupt %6 garbage %7 "
                           "dump %8 echo %9 mode %10 frame %11 vanish %12 miss-commit %13")
-        .arg(p.seed).arg(p.sost).arg(f.silent.rate).arg(f.short_garbage.rate)
-        .arg(f.drop_byte.rate).arg(f.corrupt_byte.rate).arg(f.garbage.rate)
-        .arg(f.dump_differs.rate).arg(f.wrong_echo.rate).arg(f.ignore_mode.rate)
-        .arg(f.bad_state_frame.rate).arg(f.vanish_at).arg(p.once_missed_commit);
+        .arg(p.seed)
+        .arg(p.sost)
+        .arg(f.silent.rate)
+        .arg(f.short_garbage.rate)
+        .arg(f.drop_byte.rate)
+        .arg(f.corrupt_byte.rate)
+        .arg(f.garbage.rate)
+        .arg(f.dump_differs.rate)
+        .arg(f.wrong_echo.rate)
+        .arg(f.ignore_mode.rate)
+        .arg(f.bad_state_frame.rate)
+        .arg(f.vanish_at)
+        .arg(p.once_missed_commit);
 }
 
 // A few valid edits: band 1 frequencies on the 25 kHz grid, a volume, a working channel.
@@ -111,8 +118,7 @@ QString image_difference(const QByteArray &got, const QByteArray &want)
     QStringList out;
     for (int a = 0; a < qMin(got.size(), want.size()); ++a)
         if (got[a] != want[a])
-            out << QStringLiteral("%1: %2 != %3").arg(a).arg(uint8_t(got[a])).arg(
-                uint8_t(want[a]));
+            out << QStringLiteral("%1: %2 != %3").arg(a).arg(uint8_t(got[a])).arg(uint8_t(want[a]));
     return out.join(QStringLiteral(", "));
 }
 
@@ -153,8 +159,8 @@ void TestFaultInjection::seeded_runs()
         const QStringList m = f.messages();
         QVERIFY2(!m.isEmpty(), qPrintable(context));
         const bool ok = m.last() == u(OK);
-        QVERIFY2(ok || m.last() == u(FAILED), qPrintable(context + QStringLiteral(": ")
-                                                          + m.last()));
+        QVERIFY2(ok || m.last() == u(FAILED),
+                 qPrintable(context + QStringLiteral(": ") + m.last()));
         QVERIFY2(ok || !m.contains(u(OK)), qPrintable(context));
         const QByteArray expected = f.encoded_form();
         if (ok) {
@@ -193,8 +199,8 @@ void TestFaultInjection::seeded_runs()
             QVERIFY2(f.encoded_form() == expected, qPrintable(context));
     }
 
-    qInfo("fault injection: %d runs, %d OK, %d failed (%d vanished, %d never read), %.1f s",
-          runs, ok_runs, failed_runs, vanished, unread, total.nsecsElapsed() / 1e9);
+    qInfo("fault injection: %d runs, %d OK, %d failed (%d vanished, %d never read), %.1f s", runs,
+          ok_runs, failed_runs, vanished, unread, total.nsecsElapsed() / 1e9);
     // Without enough successes the invariant would hold vacuously.
     QVERIFY2(ok_runs >= qMin(3, runs / 4), "too few runs programmed the radio");
     QVERIFY2(failed_runs > 0 || runs < 10, "no run failed: the faults did not bite");

@@ -98,8 +98,7 @@ void TestFileOperations::save_then_load()
              u("Загрузка файла конфигурации радиостанции Торвел-K40"));
     QCOMPARE(f.w().ed_ctcss_prm->text(), QStringLiteral("66.9"));
     QCOMPARE(f.cell(2, 0), QStringLiteral(" 151.000"));
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(f.w().image.bytes), RS_IMAGE_SIZE),
-             saved);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(f.w().image.bytes), RS_IMAGE_SIZE), saved);
 }
 
 void TestFileOperations::load_refusals_data()
@@ -111,8 +110,8 @@ void TestFileOperations::load_refusals_data()
     unknown_band[29] = 7;
     QTest::newRow("152 bytes") << good.left(152) << QString();
     QTest::newRow("154 bytes") << good + QByteArray(1, '\0') << QString();
-    QTest::newRow("unknown band code") << unknown_band
-                                       << u("Данный тип радиостанций не поддерживается");
+    QTest::newRow("unknown band code")
+        << unknown_band << u("Данный тип радиостанций не поддерживается");
     QTest::newRow("cancelled") << QByteArray() << QString();
 }
 
@@ -175,8 +174,11 @@ void TestFileOperations::failed_save_keeps_the_old_file()
     }
     QCOMPARE(f.last_message(), u("Ошибка: Сохранение конфигурации в файле."));
     QCOMPARE(read_file(path), old);
-    QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden).filter(
-                 QStringLiteral("only-copy")).size(), 1);
+    QCOMPARE(QDir(f.dir.path())
+                 .entryList(QDir::Files | QDir::Hidden)
+                 .filter(QStringLiteral("only-copy"))
+                 .size(),
+             1);
 }
 
 void TestFileOperations::report_file_and_window()

@@ -38,10 +38,7 @@ STATION_CONFIG station_with_bands()
     return st;
 }
 
-FormTexts filled_form(bool ravno)
-{
-    return form_texts_from_conf(sample_conf(), ravno);
-}
+FormTexts filled_form(bool ravno) { return form_texts_from_conf(sample_conf(), ravno); }
 
 }  // namespace
 
@@ -66,8 +63,8 @@ void TestFormMapping::texts_of_a_set()
     QCOMPARE(f.cells[0][0], QStringLiteral(" 146.000"));
     QCOMPARE(f.cells[2][2], QStringLiteral("Ключ 2"));
     QCOMPARE(f.cells[0][2], QStringLiteral("Выключено"));
-    QCOMPARE(f.cells[8][3], QStringLiteral("CTCSS"));      // channel R's level is element 0
-    QCOMPARE(f.cells[0][3], QStringLiteral("Низкий"));     // channel 1 is element 1
+    QCOMPARE(f.cells[8][3], QStringLiteral("CTCSS"));   // channel R's level is element 0
+    QCOMPARE(f.cells[0][3], QStringLiteral("Низкий"));  // channel 1 is element 1
     QCOMPARE(f.ctcss_prd, QStringLiteral("88.5"));
     QCOMPARE(f.ctcss_prm, QStringLiteral("67.0"));
     QCOMPARE(f.vt_prd, QStringLiteral("1450"));
@@ -133,8 +130,7 @@ void TestFormMapping::check_form_filled_data()
     QTest::newRow("complete") << false << 0 << 0 << QStringLiteral(" 146.000") << true;
     QTest::newRow("frequency 0") << false << 4 << 0 << QStringLiteral("0") << false;
     QTest::newRow("frequency empty") << false << 8 << 0 << QString() << false;
-    QTest::newRow("only blanks and points") << false << 3 << 0 << QStringLiteral(" . ")
-                                            << false;
+    QTest::newRow("only blanks and points") << false << 3 << 0 << QStringLiteral(" . ") << false;
     QTest::newRow("transmit 0") << false << 2 << 1 << QStringLiteral("0") << false;
     QTest::newRow("squelch empty") << false << 2 << 3 << QString() << false;
     QTest::newRow("column 3 ignored in tx = rx") << true << 2 << 3 << QString() << true;
@@ -162,14 +158,14 @@ void TestFormMapping::window_title_data()
 {
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("title");
-    QTest::newRow("band 1") << 1
-        << QStringLiteral("Программатор Торвел-K40 [146000-159975 кГц] [160000-174000 кГц] ");
-    QTest::newRow("band 2") << 2
-        << QStringLiteral("Программатор Торвел-K40.35 [33000-40975 кГц] ");
-    QTest::newRow("known to the station, not a radio band") << 3
-        << QStringLiteral("Программатор Торвел-K40 [неизвестный частотный диапазон] ");
+    QTest::newRow("band 1")
+        << 1 << QStringLiteral("Программатор Торвел-K40 [146000-159975 кГц] [160000-174000 кГц] ");
+    QTest::newRow("band 2") << 2 << QStringLiteral("Программатор Торвел-K40.35 [33000-40975 кГц] ");
+    QTest::newRow("known to the station, not a radio band")
+        << 3 << QStringLiteral("Программатор Торвел-K40 [неизвестный частотный диапазон] ");
     QTest::newRow("unknown") << 0
-        << QStringLiteral("Программатор Торвел-K40 [неизвестный частотный диапазон] ");
+                             << QStringLiteral(
+                                    "Программатор Торвел-K40 [неизвестный частотный диапазон] ");
 }
 
 void TestFormMapping::window_title()
@@ -207,19 +203,22 @@ void TestFormMapping::report_bytes()
         " 104);\"><center><b> &nbsp; Уровень ПШ &nbsp; </b></center></td></tr>  ");
     const auto cell = [](const QString &v) {
         return QStringLiteral("  <td style=\"width: 100 px;border: 1px solid rgb(96, 99, 104);\">"
-                              "<center> &nbsp;") + v + QStringLiteral("&nbsp; </center></td>");
+                              "<center> &nbsp;")
+               + v + QStringLiteral("&nbsp; </center></td>");
     };
     const char *keys[] = {"Выключено", "Ключ 1", "Ключ 2", "Ключ 3", "Ключ 4",
-                          "Ключ 5", "Ключ 6", "Ключ 7", "Ключ 8"};
-    const char *levels[] = {"Низкий", "Высокий", "Низкий с CTCSS", "Высокий с CTCSS", "CTCSS",
-                            "Выключен", "Низкий", "Высокий", "CTCSS"};
+                          "Ключ 5",    "Ключ 6", "Ключ 7", "Ключ 8"};
+    const char *levels[] = {"Низкий",          "Высокий", "Низкий с CTCSS",
+                            "Высокий с CTCSS", "CTCSS",   "Выключен",
+                            "Низкий",          "Высокий", "CTCSS"};
     QString rows;
     for (int r = 0; r < 9; ++r) {
         const QString rx = QString::number(146000 + 1000 * r);
         const QString tx = ravno ? rx : QString::number(150000 + 1000 * r);
-        rows += QStringLiteral("<tr>  ") + cell(r == 8 ? QStringLiteral("R") : QString::number(r + 1))
-            + cell(rx) + cell(tx) + cell(QString::fromUtf8(keys[r]))
-            + cell(QString::fromUtf8(levels[r])) + QStringLiteral("</tr> ");
+        rows += QStringLiteral("<tr>  ")
+                + cell(r == 8 ? QStringLiteral("R") : QString::number(r + 1)) + cell(rx) + cell(tx)
+                + cell(QString::fromUtf8(keys[r])) + cell(QString::fromUtf8(levels[r]))
+                + QStringLiteral("</tr> ");
     }
     const QString tail = QStringLiteral(
         "</table></p><p> <b> Номер рабочего канала:  &nbsp;3</b>\n</p><p> <b> Частота "

@@ -35,8 +35,7 @@ struct MemoryWindow {
         radio = std::make_shared<ModelRadio>(sample_image(), SimState{0, 1, sost}, faults);
         com_set_device_factory([r = radio] { return std::make_unique<ModelDevice>(r); });
         station = shipped_station(dir.path());
-        std::strncpy(station.Com_Port_Name, "/dev/k40-in-memory",
-                     sizeof station.Com_Port_Name - 1);
+        std::strncpy(station.Com_Port_Name, "/dev/k40-in-memory", sizeof station.Com_Port_Name - 1);
         station.Com_Port_BaudRate = 9600;
         window = std::make_unique<PROGRAMMATOR_K40>(nullptr, &station, &dialogs, &sleeper);
     }
@@ -73,30 +72,36 @@ private slots:
         QTest::addColumn<Failure>("failure");
         QTest::addColumn<QStringList>("messages");
         const QString sending = u("Error: Отправка 8 пакетов в р/ст");
-        const QString checking =
-            u("Error: Проверка параметров в форме редактирования при программировании");
+        const QString checking = u(
+            "Error: Проверка параметров в форме редактирования при программировании");
         const QString batch = u("Error: Запись в порт 8 пакетов при программировании");
-        const QString request =
-            u("Error: Запись в порт запроса на считывание 8 пакетов при программировании");
+        const QString request = u(
+            "Error: Запись в порт запроса на считывание 8 пакетов при программировании");
         const QString again = u(". Повторяем операцию.");
-        QTest::newRow("echo never matches") << EchoNeverMatches << QStringList{
-            u("Error: Не совпали записанные и считанные в порт 8 пакетов при программировании"),
-            sending};
-        QTest::newRow("stays on the air") << StaysOnTheAir << QStringList{
-            u("Error: Уход с передачи при программировании")};
-        QTest::newRow("tone call goes on") << ToneCallGoesOn << QStringList{
-            u("Error: Отмена тонвызова при программировании")};
-        QTest::newRow("form data rejected") << FormRejected << QStringList{
-            u("Ошибка в веденных данных конфигурации радиостанции."), checking};
-        QTest::newRow("radio of another band") << OtherBand << QStringList{
-            u("Ошибка: Программируемая радиостанция имеет другой диапазон."),
-            u("Нажмите \"Считать параметры\" или \"Считать из файла\"."), checking};
-        QTest::newRow("batch not written") << BatchWriteFails << QStringList{
-            batch + again, batch + again, batch, sending};
-        QTest::newRow("echo request not written") << EchoRequestWriteFails << QStringList{
-            request + again, request + again, request, sending};
-        QTest::newRow("commit not written") << CommitWriteFails << QStringList{
-            u("Error: Разрешение на запись EEPROM при программировании"), sending};
+        QTest::newRow("echo never matches")
+            << EchoNeverMatches
+            << QStringList{
+                   u("Error: Не совпали записанные и считанные в порт 8 пакетов при программировании"),
+                   sending};
+        QTest::newRow("stays on the air")
+            << StaysOnTheAir << QStringList{u("Error: Уход с передачи при программировании")};
+        QTest::newRow("tone call goes on")
+            << ToneCallGoesOn << QStringList{u("Error: Отмена тонвызова при программировании")};
+        QTest::newRow("form data rejected")
+            << FormRejected
+            << QStringList{u("Ошибка в веденных данных конфигурации радиостанции."), checking};
+        QTest::newRow("radio of another band")
+            << OtherBand
+            << QStringList{u("Ошибка: Программируемая радиостанция имеет другой диапазон."),
+                           u("Нажмите \"Считать параметры\" или \"Считать из файла\"."), checking};
+        QTest::newRow("batch not written")
+            << BatchWriteFails << QStringList{batch + again, batch + again, batch, sending};
+        QTest::newRow("echo request not written")
+            << EchoRequestWriteFails
+            << QStringList{request + again, request + again, request, sending};
+        QTest::newRow("commit not written")
+            << CommitWriteFails
+            << QStringList{u("Error: Разрешение на запись EEPROM при программировании"), sending};
     }
     void messages_before_the_verdict()
     {
@@ -117,7 +122,8 @@ private slots:
         QCOMPARE(strip_messages(f.w()).last(), u("Параметры считаны."));
 
         f.w().ed_ur_gromk->setText(f.w().ed_ur_gromk->text() == QLatin1String("20")
-                                       ? QStringLiteral("21") : QStringLiteral("20"));
+                                       ? QStringLiteral("21")
+                                       : QStringLiteral("20"));
         switch (failure) {
         case FormRejected: f.w().cell_item(0, 0)->setText(QStringLiteral("180.000")); break;
         case OtherBand: f.w().diapazon_code = 2; break;

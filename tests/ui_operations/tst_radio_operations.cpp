@@ -88,8 +88,7 @@ void TestRadioOperations::read_failures_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("silent") << 0 << u("Ответ не получен. Проверьте установки COM-порта в файле");
     QTest::newRow("wrong framing") << 1 << u("Считаны неверные данные");
-    QTest::newRow("answers the state query, not the dump") << 2
-                                                           << u("Не удалось войти в связь");
+    QTest::newRow("answers the state query, not the dump") << 2 << u("Не удалось войти в связь");
     QTest::newRow("short garbage") << 3 << u("Не удалось войти в связь");
 }
 
@@ -192,8 +191,8 @@ void TestRadioOperations::program_failures_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("before any read") << 0 << u("Сначала необходимо считать параметры");
     QTest::newRow("incomplete form") << 1 << u("Ошибка: Поля редактирования не заполнены.");
-    QTest::newRow("band mismatch") << 2
-        << u("Error: Проверка параметров в форме редактирования при программировании");
+    QTest::newRow("band mismatch")
+        << 2 << u("Error: Проверка параметров в форме редактирования при программировании");
     QTest::newRow("non-programmable difference") << 3 << u("Error: Не совпадает EEPROM ");
     QTest::newRow("radio vanishes") << 4 << QString();
 }

@@ -29,10 +29,7 @@ inline STATION_CONFIG test_station()
 
 class RecordingWindow : public PROGRAMMATOR_K40 {
 public:
-    explicit RecordingWindow(const STATION_CONFIG *station)
-        : PROGRAMMATOR_K40(nullptr, station)
-    {
-    }
+    explicit RecordingWindow(const STATION_CONFIG *station) : PROGRAMMATOR_K40(nullptr, station) {}
 
     QStringList ran;                              // "<operation>:start", "<operation>:end"
     std::function<void(const QString &)> during;  // runs between start and end

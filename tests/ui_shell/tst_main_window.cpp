@@ -172,8 +172,7 @@ void TestMainWindow::widgets_data()
         QStringLiteral("Частота вызывного тона, Гц"));
     row("ed_vt_prd", "LineEdit_vt_prm", "gb_vt_prm_prd", QRect(80, 45, 92, 20), "");
     row("ed_vt_prm", "LineEdit_vt_prm", "gb_vt_prm_prd", QRect(80, 20, 92, 20), "");
-    row("l_vt_prd", "QLabel", "gb_vt_prm_prd", QRect(10, 47, 61, 16),
-        QStringLiteral("Передача"));
+    row("l_vt_prd", "QLabel", "gb_vt_prm_prd", QRect(10, 47, 61, 16), QStringLiteral("Передача"));
     row("l_vt_prm", "QLabel", "gb_vt_prm_prd", QRect(10, 21, 61, 16), QStringLiteral("Прием"));
     row("gb_ur_gromk", "QGroupBox", win, QRect(490, 310, 121, 51),
         QStringLiteral("Уровень громкости"));
@@ -184,12 +183,10 @@ void TestMainWindow::widgets_data()
         QStringLiteral("24"));
     row("gb_n_rab_kanala", "QGroupBox", win, QRect(490, 90, 141, 51),
         QStringLiteral("Номер рабочего канала"));
-    row("ed_n_rab_kanala", "LineEdit_n_rab_kanala", "gb_n_rab_kanala", QRect(10, 20, 51, 20),
-        "");
+    row("ed_n_rab_kanala", "LineEdit_n_rab_kanala", "gb_n_rab_kanala", QRect(10, 20, 51, 20), "");
     row("cb_f_prd_ravno_f_prm", "QCheckBox", win, QRect(490, 60, 241, 21),
         QStringLiteral("Частота передачи равна частоте приема"));
-    row("cb_zapret", "QCheckBox", win, QRect(640, -105, 241, 21),
-        QStringLiteral("Запрет частот"));
+    row("cb_zapret", "QCheckBox", win, QRect(640, -105, 241, 21), QStringLiteral("Запрет частот"));
     row("b_load_conf", "QPushButton", win, QRect(20, 30, 131, 24),
         QStringLiteral("Считать из файла"));
     row("b_save_conf", "QPushButton", win, QRect(170, 30, 131, 24),
@@ -217,8 +214,8 @@ void TestMainWindow::widgets()
     QWidget *widget = w_->findChild<QWidget *>(name);
     QVERIFY2(widget, qPrintable(name));
     QCOMPARE(QString::fromLatin1(widget->metaObject()->className()), class_name);
-    QWidget *expected_parent =
-        parent.isEmpty() ? static_cast<QWidget *>(w_.get()) : w_->findChild<QWidget *>(parent);
+    QWidget *expected_parent = parent.isEmpty() ? static_cast<QWidget *>(w_.get())
+                                                : w_->findChild<QWidget *>(parent);
     QCOMPARE(widget->parentWidget(), expected_parent);
     QCOMPARE(widget->geometry(), geometry);
     if (auto *box = qobject_cast<QGroupBox *>(widget))
@@ -236,19 +233,17 @@ void TestMainWindow::table_layout()
     QTableWidget *t = w_->kanals;
     QCOMPARE(t->rowCount(), 9);
     QCOMPARE(t->columnCount(), 4);
-    QCOMPARE(header_texts(t),
-             QStringList({QStringLiteral("Частота \n приема"),
-                          QStringLiteral("Частота \n передачи"),
-                          QStringLiteral("Устройство \n кодирующее"),
-                          QStringLiteral("Уровень ПШ")}));
+    QCOMPARE(
+        header_texts(t),
+        QStringList({QStringLiteral("Частота \n приема"), QStringLiteral("Частота \n передачи"),
+                     QStringLiteral("Устройство \n кодирующее"), QStringLiteral("Уровень ПШ")}));
     QStringList rows;
     for (int r = 0; r < 9; ++r)
         rows << t->verticalHeaderItem(r)->text();
-    QCOMPARE(rows, QStringList({"Канал 1", "Канал 2", "Канал 3", "Канал 4", "Канал 5",
-                                "Канал 6", "Канал 7", "Канал 8", "Канал R"}));
-    QCOMPARE(t->editTriggers(), QAbstractItemView::CurrentChanged |
-                                    QAbstractItemView::DoubleClicked |
-                                    QAbstractItemView::SelectedClicked);
+    QCOMPARE(rows, QStringList({"Канал 1", "Канал 2", "Канал 3", "Канал 4", "Канал 5", "Канал 6",
+                                "Канал 7", "Канал 8", "Канал R"}));
+    QCOMPARE(t->editTriggers(), QAbstractItemView::CurrentChanged | QAbstractItemView::DoubleClicked
+                                    | QAbstractItemView::SelectedClicked);
     QVERIFY(qobject_cast<ComboBoxDelegate *>(t->itemDelegate()));
     auto *d = qobject_cast<ChannelDelegateBase *>(t->itemDelegate());
     QCOMPARE(d->band_count(), 1);
@@ -342,10 +337,9 @@ void TestMainWindow::ravno_switch_moves_texts()
     QCOMPARE(w_->flag_f_prd_ravno_f_prm, uint8_t(1));
     QCOMPARE(t->columnCount(), 3);
     QCOMPARE(t->rowCount(), 9);
-    QCOMPARE(header_texts(t),
-             QStringList({QStringLiteral("Частота \nП/П"),
-                          QStringLiteral("Устройство \n кодирующее"),
-                          QStringLiteral("Уровень ПШ")}));
+    QCOMPARE(header_texts(t), QStringList({QStringLiteral("Частота \nП/П"),
+                                           QStringLiteral("Устройство \n кодирующее"),
+                                           QStringLiteral("Уровень ПШ")}));
     QCOMPARE(t->verticalHeaderItem(8)->text(), QStringLiteral("Канал R"));
     for (int r = 0; r < 9; ++r) {
         QCOMPARE(t->item(r, 0)->text(), cell_text(r, 0));
@@ -457,14 +451,12 @@ void TestMainWindow::zapret_data()
     QTest::addColumn<QStringList>("rx_after");
     QTest::addColumn<QStringList>("tx_after");
 
-    const QStringList rx{" 148.600", "146500", "", "abc", " 171.250", " 160.000", "148.625",
-                         " 150.000", "1234567"};
-    const QStringList tx{" 148.600", " 171.275", " 146.525", "", " 160.000", "148700",
-                         " 150.000", "150000", "0"};
-    const QStringList rx_after{"", " 146.500", "", "", "", " 160.000", "", " 150.000",
-                               "1 234.567"};
-    const QStringList tx_after{"", "", " 146.525", "", " 160.000", "", " 150.000", " 150.000",
-                               ""};
+    const QStringList rx{" 148.600", "146500",  "",         "abc",    " 171.250",
+                         " 160.000", "148.625", " 150.000", "1234567"};
+    const QStringList tx{" 148.600", " 171.275", " 146.525", "", " 160.000",
+                         "148700",   " 150.000", "150000",   "0"};
+    const QStringList rx_after{"", " 146.500", "", "", "", " 160.000", "", " 150.000", "1 234.567"};
+    const QStringList tx_after{"", "", " 146.525", "", " 160.000", "", " 150.000", " 150.000", ""};
     QTest::newRow("normal mode") << false << rx << tx << rx_after << tx_after;
     // In tx = rx mode column 1 holds the coder and is left alone.
     const QStringList coder(9, QStringLiteral("Ключ 1"));
@@ -689,8 +681,7 @@ void TestMainWindow::every_text_shows_whole()
     for (int c = 0; c < t->columnCount(); ++c) {
         const QStringList lines = t->horizontalHeaderItem(c)->text().split('\n');
         for (const QString &line : lines)
-            QVERIFY2(fm.horizontalAdvance(line) + margin <= h->sectionSize(c),
-                     qPrintable(line));
+            QVERIFY2(fm.horizontalAdvance(line) + margin <= h->sectionSize(c), qPrintable(line));
         QVERIFY(int(lines.size()) * fm.height() <= h->height());
     }
 }

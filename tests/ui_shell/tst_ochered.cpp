@@ -116,8 +116,7 @@ void TestOchered::nested_tick_does_not_start_next_code()
     q.post(2000);
     q.post(2001);
     QTRY_COMPARE_WITH_TIMEOUT(owner.events.size(), 4, 2000);
-    QCOMPARE(owner.events,
-             QStringList({"start 2000", "end 2000", "start 2001", "end 2001"}));
+    QCOMPARE(owner.events, QStringList({"start 2000", "end 2000", "start 2001", "end 2001"}));
 }
 
 QTEST_MAIN(TestOchered)

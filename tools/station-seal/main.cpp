@@ -20,7 +20,7 @@ int usage()
     return 2;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -49,8 +49,8 @@ int main(int argc, char **argv)
     unsigned sum = 0;
     const bool is_sealed = station_text_is_sealed(text, sum);
     if (check) {
-        std::printf("%s: %s (checksum 0x%04X)\n", path.c_str(),
-                    is_sealed ? "sealed" : "NOT sealed", sum);
+        std::printf("%s: %s (checksum 0x%04X)\n", path.c_str(), is_sealed ? "sealed" : "NOT sealed",
+                    sum);
         return is_sealed ? 0 : 1;
     }
 
