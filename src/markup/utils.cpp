@@ -130,35 +130,49 @@ bool is_regular_file(const std::string &path)
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+namespace {
+
+// Closes its descriptor on every way out of the scope, an exception included.
+class ScopedFd {
+public:
+    explicit ScopedFd(int fd) : fd_(fd) {}
+    ~ScopedFd() { file_close(fd_); }
+    ScopedFd(const ScopedFd &) = delete;
+    ScopedFd &operator=(const ScopedFd &) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
 long read_file_to_string(std::string path, std::string &out)
 {
     out.clear();
     str_trim(path);
     if (path.empty())
         return -1;
-    int fd = file_open_read(path, 0, 0);
-    if (fd < 0)
+    const ScopedFd fd(file_open_read(path, 0, 0));
+    if (!fd.valid())
         return -1;
     long size = file_size(path);
-    if (size < 0) {
-        file_close(fd);
+    if (size < 0)
         return -1;
-    }
     try {
         std::string data(size_t(size), '\0');
         size_t done = 0;
         while (done < data.size()) {
-            ssize_t n = ::read(fd, &data[done], data.size() - done);
+            ssize_t n = ::read(fd.get(), &data[done], data.size() - done);
             if (n <= 0)
                 break;
             done += size_t(n);
         }
-        file_close(fd);
         if (done != data.size())
             return -1;
         out.append(data);
     } catch (const std::bad_alloc &) {
-        file_close(fd);
         return -1;
     }
     return size;
@@ -166,55 +180,50 @@ long read_file_to_string(std::string path, std::string &out)
 
 long read_text_file(const std::string &path, std::string &out)
 {
-    int fd = file_open_read(path, 0, 0);
-    if (fd < 0)
+    const ScopedFd fd(file_open_read(path, 0, 0));
+    if (!fd.valid())
         return 0;
     std::string raw;
     try {
         char buf[4096];
         for (;;) {
-            ssize_t n = ::read(fd, buf, sizeof buf);
+            ssize_t n = ::read(fd.get(), buf, sizeof buf);
             if (n <= 0)
                 break;
             raw.append(buf, size_t(n));
         }
-        file_close(fd);
         std::string text = text_crlf_to_lf(raw);
         out.append(text);
         return long(text.size());
     } catch (const std::bad_alloc &) {
-        file_close(fd);
         return 0;
     }
 }
 
 long write_text_file(const std::string &text, const std::string &path, int permission)
 {
-    int fd = file_open_write(path, permission);
-    if (fd < 0)
+    // The file is created (and emptied) even when there is nothing to write.
+    if (!ScopedFd(file_open_write(path, permission)).valid())
         return -1;
-    file_close(fd);
     if (text.empty())
         return -1;
-    fd = file_open_write(path, permission);
-    if (fd < 0)
+    const ScopedFd fd(file_open_write(path, permission));
+    if (!fd.valid())
         return -1;
     bool ok = false;
     try {
-        ok = write_all(fd, text_lf_to_crlf(text));
+        ok = write_all(fd.get(), text_lf_to_crlf(text));
     } catch (const std::bad_alloc &) {
     }
-    file_close(fd);
     return ok ? long(text.size()) : -1;
 }
 
 int write_string_to_file(const std::string &text, const std::string &path, int permission)
 {
-    int fd = file_open_write(path, permission);
-    if (fd < 0)
+    const ScopedFd fd(file_open_write(path, permission));
+    if (!fd.valid())
         return -1;
-    bool ok = write_all(fd, text);
-    file_close(fd);
+    const bool ok = write_all(fd.get(), text);
     return ok && !text.empty() ? 1 : -1;
 }
 
