@@ -13,6 +13,7 @@
 
 #include "com_port.h"
 #include "image_codec.h"
+#include "image_difference.h"
 #include "memory_line.h"
 #include "radio_model.h"
 #include "radio_operations.h"
@@ -234,15 +235,6 @@ struct Cell {
     int reply;  // 0-based index into the healthy run's replies
     int fault;  // index into fault_kinds()
 };
-
-QString image_difference(const QByteArray &got, const QByteArray &want)
-{
-    QStringList out;
-    for (int a = 0; a < qMin(got.size(), want.size()); ++a)
-        if (got[a] != want[a])
-            out << QStringLiteral("%1: %2 != %3").arg(a).arg(uint8_t(got[a])).arg(uint8_t(want[a]));
-    return out.join(QStringLiteral(", "));
-}
 
 class Matrix {
 public:

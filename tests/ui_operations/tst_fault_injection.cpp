@@ -8,6 +8,7 @@
 
 #include <QtTest>
 
+#include "image_difference.h"
 #include "operations_fixture.h"
 #include "param_editors.h"
 #include "radio_protocol.h"
@@ -111,15 +112,6 @@ void edit_form(WindowFixture &f, std::mt19937 &rng)
         f.w().ed_ur_gromk->setText(QString::number(18 + int(rng() % 9)));
     if (rng() % 3 == 0)
         f.w().ed_n_rab_kanala->setText(QString::number(1 + int(rng() % 8)));
-}
-
-QString image_difference(const QByteArray &got, const QByteArray &want)
-{
-    QStringList out;
-    for (int a = 0; a < qMin(got.size(), want.size()); ++a)
-        if (got[a] != want[a])
-            out << QStringLiteral("%1: %2 != %3").arg(a).arg(uint8_t(got[a])).arg(uint8_t(want[a]));
-    return out.join(QStringLiteral(", "));
 }
 
 }  // namespace
