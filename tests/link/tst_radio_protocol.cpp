@@ -452,7 +452,11 @@ private slots:
             QCOMPARE(sink_.messages(), QStringList());
         else
             QCOMPARE(sink_.last(), last);
-        QCOMPARE(f.radio->vanished(), radio == DeviceFails);
+        // The radio's thread may take the request only after the caller has given up.
+        if (radio == DeviceFails)
+            QTRY_VERIFY(f.radio->vanished());
+        else
+            QVERIFY(!f.radio->vanished());
     }
 };
 
