@@ -48,13 +48,11 @@ bool shrink_by_one(QWidget *w)
 
 }  // namespace
 
-bool text_fits(const QWidget *w)
+TextRoom text_room(const QWidget *w)
 {
     const QFontMetrics fm(w->font());
     QStyle *style = w->style();
     if (auto *box = qobject_cast<const QGroupBox *>(w)) {
-        if (box->title().isEmpty())
-            return true;
         QStyleOptionGroupBox opt;
         opt.initFrom(box);
         opt.text = box->title();
@@ -62,31 +60,34 @@ bool text_fits(const QWidget *w)
         opt.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
         const QRect label = style->subControlRect(QStyle::CC_GroupBox, &opt,
                                                   QStyle::SC_GroupBoxLabel, box);
-        return label.right() < box->width();
+        return {box->title(), label.right() + 1, box->width()};
     }
     if (auto *check = qobject_cast<const QCheckBox *>(w)) {
-        if (check->text().isEmpty())
-            return true;
         QStyleOptionButton opt;
         opt.initFrom(check);
         const QRect text = style->subElementRect(QStyle::SE_CheckBoxContents, &opt, check);
-        return fm.horizontalAdvance(check->text()) <= text.width();
+        return {check->text(), fm.horizontalAdvance(check->text()), text.width()};
     }
     if (auto *button = qobject_cast<const QPushButton *>(w)) {
-        if (button->text().isEmpty())
-            return true;
         QStyleOptionButton opt;
         opt.initFrom(button);
         const QRect text = style->subElementRect(QStyle::SE_PushButtonContents, &opt, button);
-        return fm.horizontalAdvance(button->text()) <= text.width();
+        return {button->text(), fm.horizontalAdvance(button->text()), text.width()};
     }
     if (auto *label = qobject_cast<const QLabel *>(w)) {
-        if (label->text().isEmpty() || label->wordWrap() || label->textFormat() == Qt::RichText)
-            return true;
+        if (label->wordWrap() || label->textFormat() == Qt::RichText)
+            return {};
         const int margin = 2 * label->margin() + qMax(label->indent(), 0);
-        return fm.horizontalAdvance(label->text()) + margin <= label->contentsRect().width();
+        return {label->text(), margin + fm.horizontalAdvance(label->text()),
+                label->contentsRect().width()};
     }
-    return true;
+    return {};
+}
+
+bool text_fits(const QWidget *w)
+{
+    const TextRoom room = text_room(w);
+    return room.text.isEmpty() || room.need <= room.have;
 }
 
 bool header_texts_fit(const QHeaderView *header)

@@ -3,11 +3,22 @@
 // letter too wide is cut silently. These keep every geometry and make the font of only the
 // widget concerned smaller until its whole text shows.
 
+#include <QString>
+
 class QHeaderView;
 class QWidget;
 
-// True when the widget's text (label, button, check box, group title) shows whole at its
-// current size in its own font; true for widgets without such a text.
+// A widget's own text (label, button, check box, group title) with the pixels it needs in
+// the widget's font and the pixels the widget gives it; an empty text for widgets without
+// one, and for labels that wrap or hold rich text.
+struct TextRoom {
+    QString text;
+    int need = 0;
+    int have = 0;
+};
+TextRoom text_room(const QWidget *w);
+
+// True when the widget's text shows whole at its current size in its own font.
 bool text_fits(const QWidget *w);
 // True when every section of the header shows every line of its label.
 bool header_texts_fit(const QHeaderView *header);

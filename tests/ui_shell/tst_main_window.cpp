@@ -11,7 +11,6 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
-#include <QStyleOptionGroupBox>
 #include <QTableWidget>
 #include <QtTest>
 #include <memory>
@@ -25,6 +24,7 @@
 #include "shell_fixture.h"
 #include "startup_hook.h"
 #include "table_delegates.h"
+#include "text_fit.h"
 #include "tfm_message.h"
 
 namespace {
@@ -43,48 +43,6 @@ QStringList column_texts(QTableWidget *t, int column)
     for (int r = 0; r < t->rowCount(); ++r)
         texts << (t->item(r, column) ? t->item(r, column)->text() : QStringLiteral("<none>"));
     return texts;
-}
-
-// What a text needs at the widget's own font, beside what the widget has; empty when the
-// widget holds no text of its own.
-struct TextNeed {
-    QString text;
-    int need = 0;
-    int have = 0;
-};
-
-TextNeed text_need(QWidget *w)
-{
-    const QFontMetrics fm(w->font());
-    QStyle *style = w->style();
-    if (auto *box = qobject_cast<QGroupBox *>(w)) {
-        QStyleOptionGroupBox opt;
-        opt.initFrom(box);
-        opt.text = box->title();
-        opt.textAlignment = box->alignment();
-        opt.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
-        const QRect label = style->subControlRect(QStyle::CC_GroupBox, &opt,
-                                                  QStyle::SC_GroupBoxLabel, box);
-        return {box->title(), label.right() + 1, box->width()};
-    }
-    if (auto *check = qobject_cast<QCheckBox *>(w)) {
-        QStyleOptionButton opt;
-        opt.initFrom(check);
-        const QRect text = style->subElementRect(QStyle::SE_CheckBoxContents, &opt, check);
-        return {check->text(), fm.horizontalAdvance(check->text()), text.width()};
-    }
-    if (auto *button = qobject_cast<QPushButton *>(w)) {
-        QStyleOptionButton opt;
-        opt.initFrom(button);
-        const QRect text = style->subElementRect(QStyle::SE_PushButtonContents, &opt, button);
-        return {button->text(), fm.horizontalAdvance(button->text()), text.width()};
-    }
-    if (auto *label = qobject_cast<QLabel *>(w)) {
-        const int margin = 2 * label->margin() + qMax(label->indent(), 0);
-        return {label->text(), margin + fm.horizontalAdvance(label->text()),
-                label->contentsRect().width()};
-    }
-    return {};
 }
 
 QString cell_text(int r, int c) { return QStringLiteral("r%1c%2").arg(r).arg(c); }
@@ -663,7 +621,7 @@ void TestMainWindow::every_text_shows_whole()
             << w_->help_window->findChildren<QWidget *>();
     int checked = 0;
     for (QWidget *w : widgets) {
-        const TextNeed t = text_need(w);
+        const TextRoom t = text_room(w);
         if (t.text.isEmpty())
             continue;
         ++checked;
