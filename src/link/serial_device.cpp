@@ -4,7 +4,6 @@
 #include "messages.h"
 
 #include <QSerialPort>
-#include <QSerialPortInfo>
 #include <QThread>
 
 #include <algorithm>
@@ -45,8 +44,11 @@ QString open_failure_reason(const QSerialPort &port, const char *name)
     default: return port.errorString();
     }
 #ifdef Q_OS_UNIX
-    const QByteArray path =
-        QSerialPortInfo(QString::fromLocal8Bit(name)).systemLocation().toLocal8Bit();
+    // The device's path as Qt forms it; looking the name up among the enumerated ports
+    // would miss any device the enumeration does not list (a pseudo-terminal).
+    QByteArray path(name);
+    if (!path.startsWith('/') && !path.startsWith("./") && !path.startsWith("../"))
+        path.prepend("/dev/");
     if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
         QString group = QStringLiteral("dialout");
         struct stat st {};

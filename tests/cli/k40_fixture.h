@@ -69,11 +69,16 @@ struct K40Fixture {
                             .toUtf8());
     }
 
-    K40Result run(const QStringList &arguments) const
+    // `wrapper` runs k40 through another program (as another user, say).
+    K40Result run(const QStringList &arguments, const QStringList &wrapper = {}) const
     {
         QProcess p;
         p.setWorkingDirectory(dir.path());
-        p.start(QStringLiteral(K40_CLI), arguments);
+        if (wrapper.isEmpty())
+            p.start(QStringLiteral(K40_CLI), arguments);
+        else
+            p.start(wrapper.first(),
+                    wrapper.mid(1) + QStringList{QStringLiteral(K40_CLI)} + arguments);
         p.waitForFinished(120000);
         K40Result r;
         r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;

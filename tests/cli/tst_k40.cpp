@@ -5,9 +5,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSerialPort>
+#include <QStandardPaths>
 #include <QtTest>
 
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "../ui_operations/operations_fixture.h"
 #include "image_codec.h"
@@ -75,7 +78,12 @@ bool in_order(const QString &err, const QStringList &texts)
 
 const QString OK = QStringLiteral("Запрограммировали - OK!");
 
+// Why the programmer cannot open the port.
+enum PortTrouble { NoDevice, HeldByAnother, NoPermission };
+
 }  // namespace
+
+Q_DECLARE_METATYPE(PortTrouble)
 
 class TestK40 : public QObject {
     Q_OBJECT
@@ -411,28 +419,46 @@ void TestK40::failed_program_prints_restore_that_restores()
 
 void TestK40::port_failures_say_why_data()
 {
-    QTest::addColumn<bool>("held");  // another program has the port open
+    QTest::addColumn<PortTrouble>("trouble");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("no such device") << false << QStringLiteral("нет такого устройства");
-    QTest::newRow("in use") << true << QStringLiteral("порт занят другой программой");
+    QTest::newRow("no such device") << NoDevice << QStringLiteral("нет такого устройства");
+    QTest::newRow("in use") << HeldByAnother << QStringLiteral("порт занят другой программой");
+    QTest::newRow("no permission") << NoPermission << QStringLiteral("нет прав доступа");
 }
 
 void TestK40::port_failures_say_why()
 {
-    QFETCH(bool, held);
+    QFETCH(PortTrouble, trouble);
     QFETCH(QString, reason);
     K40Fixture f;
     QVERIFY(f.start_radio(shipped_sample()));
     QVERIFY(put_file(f.path(QStringLiteral("known.eep")), shipped_sample()));
-    QString port = QStringLiteral("/dev/ttyK40none");
+    QString port = trouble == NoDevice ? QStringLiteral("/dev/ttyK40none") : f.radio->device_name();
     QSerialPort holder;
-    if (held) {
-        port = f.radio->device_name();
+    if (trouble == HeldByAnother) {
         holder.setPortName(port);
         QVERIFY(holder.open(QIODevice::ReadWrite));
     }
+    QStringList wrapper;
+    if (trouble == NoPermission) {
+        // Root opens any device, so root runs the programmer as an unprivileged user; anyone
+        // else takes the permissions off their own device.
+        if (::geteuid() == 0) {
+            const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+            if (setpriv.isEmpty())
+                QSKIP("no setpriv to run as another user");
+            wrapper = QStringList{setpriv, QStringLiteral("--reuid=65534"),
+                                  QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")};
+            QVERIFY(QFile::setPermissions(f.dir.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                            QFile::ExeOwner | QFile::ReadOther |
+                                                            QFile::ExeOther));
+        } else {
+            QVERIFY(::chmod(QFile::encodeName(port).constData(), 0) == 0);
+        }
+    }
     const K40Result r = f.run(
-        {QStringLiteral("verify"), QStringLiteral("known.eep"), QStringLiteral("--port"), port});
+        {QStringLiteral("verify"), QStringLiteral("known.eep"), QStringLiteral("--port"), port},
+        wrapper);
     QCOMPARE(r.status, int(K40_RADIO));
     QVERIFY2(r.err.contains(QStringLiteral("Не удалось открыть порт %1: %2").arg(port, reason)),
              qPrintable(r.err));
