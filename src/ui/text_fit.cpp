@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOption>
@@ -71,8 +72,13 @@ TextRoom text_room(const QWidget *w)
     if (auto *button = qobject_cast<const QPushButton *>(w)) {
         QStyleOptionButton opt;
         opt.initFrom(button);
-        const QRect text = style->subElementRect(QStyle::SE_PushButtonContents, &opt, button);
-        return {button->text(), fm.horizontalAdvance(button->text()), text.width()};
+        int room = style->subElementRect(QStyle::SE_PushButtonContents, &opt, button).width();
+        // A menu button draws its arrow inside the label's room.
+        if (button->menu()) {
+            opt.features |= QStyleOptionButton::HasMenu;
+            room -= style->pixelMetric(QStyle::PM_MenuButtonIndicator, &opt, button);
+        }
+        return {button->text(), fm.horizontalAdvance(button->text()), room};
     }
     if (auto *label = qobject_cast<const QLabel *>(w)) {
         if (label->wordWrap() || label->textFormat() == Qt::RichText)
