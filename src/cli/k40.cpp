@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QSerialPortInfo>
 
 #include <cstdio>
@@ -261,6 +262,7 @@ private:
     ModelContext ctx_;
     int port_ = -1;
     bool service_started_ = false;
+    QString missing_port_file_;  // set when the radio commands have no port to use
 
     void error(const QString &text) { sink_.line(QStringLiteral("k40: ") + text); }
     void print(const QString &text)
@@ -274,7 +276,7 @@ private:
     }
 
     int load_station();
-    void start_link();
+    int start_link();
     int load_file_form(const QString &path, TextForm &form);
     int read_radio_form(TextForm &form);
     int load_side(const QString &which, TextForm &form);
@@ -342,15 +344,29 @@ int Run::load_station()
     }
     if (args_.has("--baud"))
         station_.Com_Port_BaudRate = args_.value("--baud").toInt();
+    // Without a port settings file the window writes one at 9600 bit/s naming COM1, which
+    // no Linux machine has: the speed is taken, the port has to be named.
+    if (!QFileInfo::exists(port_path)) {
+        if (!args_.has("--baud"))
+            station_.Com_Port_BaudRate = 9600;
+        if (!args_.has("--port"))
+            missing_port_file_ = port_path;
+    }
     return K40_OK;
 }
 
-void Run::start_link()
+int Run::start_link()
 {
-    if (service_started_)
-        return;
-    com_service_start();
-    service_started_ = true;
+    if (!missing_port_file_.isEmpty()) {
+        error(QStringLiteral("нет файла настроек порта %1: укажите порт (--port ИМЯ)")
+                  .arg(missing_port_file_));
+        return K40_DATA;
+    }
+    if (!service_started_) {
+        com_service_start();
+        service_started_ = true;
+    }
+    return K40_OK;
 }
 
 int Run::load_file_form(const QString &path, TextForm &form)
@@ -371,7 +387,8 @@ int Run::load_file_form(const QString &path, TextForm &form)
 
 int Run::read_radio_form(TextForm &form)
 {
-    start_link();
+    if (const int status = start_link(); status != K40_OK)
+        return status;
     if (!fetch_radio_image(ctx_, port_, form.image))
         return K40_RADIO;
     if (!form.take_radio_image(form.image)) {
@@ -404,8 +421,10 @@ QString Run::restore_command(const QString &backup) const
         if (args_.has(o))
             words << QString::fromLatin1(o) << args_.value(o);
     words << backup;
+    // Quoted for a POSIX shell wherever a word holds anything the shell might read.
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9._/+:=@%,-]+$"));
     for (QString &w : words)
-        if (w.contains(QLatin1Char(' ')) || w.contains(QLatin1Char('\'')))
+        if (!plain.match(w).hasMatch())
             w = QLatin1Char('\'') + w.replace(QLatin1Char('\''), QStringLiteral("'\\''"))
                 + QLatin1Char('\'');
     return words.join(QLatin1Char(' '));
@@ -452,7 +471,8 @@ int Run::program()
     if (args_.has("--dry-run"))
         return dry_run(file);
 
-    start_link();
+    if (const int status = start_link(); status != K40_OK)
+        return status;
     sink_.show_text(QStringLiteral("Пожалуйта подождите: сохранение настроек в радиостанцию"));
     QString backup;
     bool backup_failed = false;
@@ -479,7 +499,7 @@ int Run::program()
                                   "из резервной копии:"));
         sink_.line(QStringLiteral("  ") + restore_command(backup));
     }
-    return backup_failed ? K40_DATA : K40_RADIO;
+    return backup_failed || run.form_refused ? K40_DATA : K40_RADIO;
 }
 
 int Run::dry_run(const TextForm &file)
@@ -564,13 +584,17 @@ int Run::verify()
     TextForm file(ctx_);
     if (const int status = load_file_form(args_.positional[0], file); status != K40_OK)
         return status;
-    start_link();
+    if (const int status = start_link(); status != K40_OK)
+        return status;
     RS_EEPROM_IMAGE radio{};
     if (!fetch_radio_image(ctx_, port_, radio))
         return K40_RADIO;
     RS_EEPROM_IMAGE target{};
-    if (build_program_image(ctx_, program_form(file), radio, target)
-        && std::memcmp(radio.bytes, target.bytes, RS_IMAGE_SIZE) == 0) {
+    if (!build_program_image(ctx_, program_form(file), radio, target)) {
+        error(QStringLiteral("конфигурацию файла нельзя записать в эту радиостанцию"));
+        return K40_DATA;
+    }
+    if (std::memcmp(radio.bytes, target.bytes, RS_IMAGE_SIZE) == 0) {
         print(QStringLiteral("Радиостанция содержит конфигурацию файла %1.\n")
                   .arg(args_.positional[0]));
         return K40_OK;

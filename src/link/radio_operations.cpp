@@ -48,7 +48,7 @@ void scrambler_keys(const RS_EEPROM_IMAGE &image, uint8_t *keys)
 }
 
 bool prepare_images(const ModelContext &ctx, int port, const ProgramForm &form,
-                    RS_EEPROM_IMAGE &old_image, RS_EEPROM_IMAGE &new_image)
+                    RS_EEPROM_IMAGE &old_image, RS_EEPROM_IMAGE &new_image, bool &form_refused)
 {
     std::memset(&old_image, 0, sizeof old_image);
     std::memset(&new_image, 0, sizeof new_image);
@@ -56,7 +56,8 @@ bool prepare_images(const ModelContext &ctx, int port, const ProgramForm &form,
         ctx.reporter.post(utf8_text(NO_CONTACT));
         return false;
     }
-    return build_program_image(ctx, form, old_image, new_image);
+    form_refused = !build_program_image(ctx, form, old_image, new_image);
+    return !form_refused;
 }
 
 // Sends every differing programmable address, eight packets a batch; a short last batch
@@ -239,7 +240,10 @@ bool program_radio(const ModelContext &ctx, int &com_port_id, const ProgramForm 
     }
 
     RS_EEPROM_IMAGE old_image, new_image;
-    if (!prepare_images(ctx, port, form, old_image, new_image)) {
+    bool form_refused = false;
+    if (!prepare_images(ctx, port, form, old_image, new_image, form_refused)) {
+        if (run)
+            run->form_refused = form_refused;
         r.post(utf8_text("Error: Проверка параметров в форме редактирования при программировании"));
         return false;
     }

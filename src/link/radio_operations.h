@@ -36,6 +36,7 @@ struct ProgramRun {
     // the first write packet; false ends the run with nothing written.
     std::function<bool(const RS_EEPROM_IMAGE &radio_image)> before_writing;
     bool writes_begun = false;  // out: a write packet was sent
+    bool form_refused = false;  // out: the form's configuration cannot go into this radio
 };
 
 // Takes the radio off transmission and tone call, writes the differing programmable

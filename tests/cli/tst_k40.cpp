@@ -101,6 +101,8 @@ private slots:
     void dry_run_writes_nothing();
     void failing_backup_folder_writes_nothing();
     void failed_program_prints_restore_that_restores();
+    void file_for_another_band_is_refused_data();
+    void file_for_another_band_is_refused();
     void port_failures_say_why_data();
     void port_failures_say_why();
     void trace_records_frames_and_line_events();
@@ -243,6 +245,10 @@ void TestK40::usage_and_file_errors_data()
                                                  QStringLiteral("band9.eep")}
                                   << int(K40_DATA)
                                   << QStringLiteral("Данный тип радиостанций не поддерживается");
+    QTest::newRow("ports") << QStringList{QStringLiteral("ports")} << int(K40_OK) << QString();
+    QTest::newRow("no port settings file")
+        << QStringList{QStringLiteral("verify"), s} << int(K40_DATA)
+        << QStringLiteral("нет файла настроек порта ./torvel.txt: укажите порт (--port ИМЯ)");
     QTest::newRow("report folder missing")
         << QStringList{QStringLiteral("report"), s, QStringLiteral("-o"),
                        QStringLiteral("no/r.html")}
@@ -344,10 +350,48 @@ void TestK40::program_then_verify_with_backup()
     QVERIFY(
         after.out.contains(QStringLiteral("Радиостанция содержит конфигурацию файла known.eep")));
 
+    // The radio against the file: only the working channel the radio keeps differs.
+    const K40Result d = f.run_radio({QStringLiteral("diff"), QStringLiteral("radio"),
+                                     QStringLiteral("known.eep"), QStringLiteral("--json")});
+    QCOMPARE(d.status, int(K40_DIFFERENT));
+    const QJsonArray changed = json_of(d.out)[QStringLiteral("fields")].toArray();
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(changed[0].toObject()[QStringLiteral("field")].toString(),
+             QStringLiteral("working_channel"));
+
     // A second run within the same second keeps its own copy.
     const K40Result again = f.run_radio({QStringLiteral("program"), QStringLiteral("known.eep")});
     QCOMPARE(again.status, int(K40_OK));
     QCOMPARE(f.backups().size(), 2);
+}
+
+void TestK40::file_for_another_band_is_refused_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    const QString file = QStringLiteral("band2.eep");
+    QTest::newRow("verify") << QStringList{QStringLiteral("verify"), file};
+    QTest::newRow("program") << QStringList{QStringLiteral("program"), file};
+    QTest::newRow("dry run") << QStringList{QStringLiteral("program"), file,
+                                            QStringLiteral("--dry-run")};
+}
+
+// A configuration the radio cannot take is a data error, not a line failure, and nothing
+// is written or backed up.
+void TestK40::file_for_another_band_is_refused()
+{
+    QFETCH(QStringList, arguments);
+    K40Fixture f;
+    QVERIFY(f.start_radio(shipped_sample()));
+    const QByteArray band2 = file_bytes(QStringLiteral(K40_SOURCE_DIR "/data/sample-band2.eep"));
+    QCOMPARE(int(band2[ADDR_BAND_CODE]), 2);
+    QVERIFY(put_file(f.path(QStringLiteral("band2.eep")), band2));
+
+    const K40Result r = f.run_radio(arguments);
+    QCOMPARE(r.status, int(K40_DATA));
+    QVERIFY2(!r.err.contains(OK), qPrintable(r.err));
+    QVERIFY(!r.out.contains(QStringLiteral("содержит конфигурацию")));
+    QCOMPARE(f.radio_image(), shipped_sample());
+    QVERIFY(f.backups().isEmpty());
 }
 
 void TestK40::dry_run_writes_nothing()
