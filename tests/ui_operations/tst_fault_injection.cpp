@@ -8,6 +8,8 @@
 
 #include <QtTest>
 
+#include <limits>
+
 #include "image_difference.h"
 #include "operations_fixture.h"
 #include "param_editors.h"
@@ -204,7 +206,9 @@ int main(int argc, char *argv[])
     // command line gets more time for every run it adds.
     if (!qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT")) {
         const qint64 extra_runs = qMax(env_int("K40_FAULT_RUNS", DEFAULT_RUNS) - DEFAULT_RUNS, 0);
-        const qint64 limit_ms = DEFAULT_LIMIT_MS + extra_runs * RUN_ALLOWANCE_MS;
+        // Qt reads the limit as an int: past that, a limit of about 24 days.
+        const qint64 limit_ms = qMin<qint64>(DEFAULT_LIMIT_MS + extra_runs * RUN_ALLOWANCE_MS,
+                                             std::numeric_limits<int>::max());
         qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number(limit_ms));
     }
     QApplication app(argc, argv);
