@@ -492,10 +492,11 @@ void TestK40::port_failures_say_why()
             if (setpriv.isEmpty())
                 QSKIP("no setpriv to run as another user");
             wrapper = QStringList{setpriv, QStringLiteral("--reuid=65534"),
-                                  QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")};
-            QVERIFY(QFile::setPermissions(f.dir.path(), QFile::ReadOwner | QFile::WriteOwner |
-                                                            QFile::ExeOwner | QFile::ReadOther |
-                                                            QFile::ExeOther));
+                                  QStringLiteral("--regid=65534"),
+                                  QStringLiteral("--clear-groups")};
+            QVERIFY(QFile::setPermissions(f.dir.path(), QFile::ReadOwner | QFile::WriteOwner
+                                                            | QFile::ExeOwner | QFile::ReadOther
+                                                            | QFile::ExeOther));
         } else {
             QVERIFY(::chmod(QFile::encodeName(port).constData(), 0) == 0);
         }
