@@ -6,7 +6,9 @@
 // - a read succeeds only from two whole, identical, well-framed dumps, and the window's
 //   buffer then holds exactly what they say;
 // - programming succeeds only when the radio's last dumps, as the programmer reads them,
-//   show the image the edit encodes over what the radio showed first.
+//   show the image the edit encodes over what the radio showed first;
+// - whatever the radio answers, programming writes only programmable addresses (or the
+//   filler), each with its value in that image, and nothing before a dump was accepted.
 
 #include "com_port.h"
 #include "image_codec.h"
@@ -79,6 +81,22 @@ public:
 
 // The image buffers an operation's dump reads leave, as read_image applies them: the reads
 // come in rounds of two; a round whose copies are whole, equal and framed is applied.
+// The write packets ("$PD" address value CR) among the programmer's bytes.
+struct Writes {
+    std::vector<std::pair<uint8_t, uint8_t>> packets;
+
+    void note(const uint8_t *data, int length)
+    {
+        if (length != RADIO_BATCH_SIZE)
+            return;
+        for (int i = 0; i < RADIO_BATCH_PACKETS; ++i) {
+            const uint8_t *p = data + i * RADIO_RECORD_SIZE;
+            if (p[0] == '$' && p[1] == 'P' && p[2] == 'D')
+                packets.emplace_back(p[RADIO_RECORD_ADDRESS], p[RADIO_RECORD_VALUE]);
+        }
+    }
+};
+
 struct Dumps {
     std::vector<QByteArray> reads;
 
@@ -97,8 +115,8 @@ struct Dumps {
             if (!last_accepted)
                 continue;
             for (int r = 0; r < RS_IMAGE_SIZE; ++r)
-                image.bytes[uint8_t(a[r * RADIO_RECORD_SIZE + 3])] = uint8_t(
-                    a[r * RADIO_RECORD_SIZE + 4]);
+                image.bytes[uint8_t(a[r * RADIO_RECORD_SIZE + RADIO_RECORD_ADDRESS])] = uint8_t(
+                    a[r * RADIO_RECORD_SIZE + RADIO_RECORD_VALUE]);
             if (++accepted == 1 && first)
                 *first = image;
         }
@@ -118,9 +136,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     VirtualClock clock;
     ScriptedFarEnd far_end(data, size);
     Dumps dumps;
+    Writes writes;
     com_set_device_factory([&]() {
-        auto line = std::make_unique<MemoryLine>(
-            clock, BAUD, [&far_end](const uint8_t *d, int n) { return far_end(d, n); });
+        auto line = std::make_unique<MemoryLine>(clock, BAUD,
+                                                 [&far_end, &writes](const uint8_t *d, int n) {
+                                                     writes.note(d, n);
+                                                     return far_end(d, n);
+                                                 });
         line->on_read = [&dumps](const uint8_t *buffer, int length, int result) {
             if (length == RADIO_DUMP_SIZE)
                 dumps.reads.push_back(
@@ -145,22 +167,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (read)
         require(last_accepted);
     require(std::memcmp(&buffer, &expected, sizeof buffer) == 0);
+    require(writes.packets.empty());
     dumps.reads.clear();
 
     start = clock.now_us();
     const bool programmed = program_radio(ctx, port, setup.form);
     require(clock.now_us() - start <= LONGEST_OPERATION_US);
-    if (programmed) {
-        RS_EEPROM_IMAGE shown{}, first{};
-        const int accepted = dumps.apply(shown, last_accepted, &first);
-        require(accepted >= 1 && last_accepted);
+    RS_EEPROM_IMAGE shown{}, first{};
+    const int accepted = dumps.apply(shown, last_accepted, &first);
+    if (accepted == 0) {
+        require(!programmed && writes.packets.empty());
+    } else {
         // The new image: the edit encoded over what the radio showed first; its working
         // channel byte is never written.
         RS_CONF conf = setup.form.conf;
         RS_EEPROM_IMAGE wanted{};
-        require(encode_image(ctx, conf, first, wanted, true));
-        wanted.bytes[60] = first.bytes[60];
-        require(std::memcmp(shown.bytes, wanted.bytes, RS_IMAGE_SIZE) == 0);
+        const bool encoded = encode_image(ctx, conf, first, wanted, true);
+        require(encoded || (!programmed && writes.packets.empty()));
+        wanted.bytes[ADDR_N_RAB_KANALA] = first.bytes[ADDR_N_RAB_KANALA];
+        for (const auto &[address, value] : writes.packets)
+            require(address == RADIO_FILLER_ADDRESS
+                    || (is_programmable_address(address) && address != ADDR_N_RAB_KANALA
+                        && value == wanted.bytes[address]));
+        if (programmed)
+            require(last_accepted && std::memcmp(shown.bytes, wanted.bytes, RS_IMAGE_SIZE) == 0);
     }
 
     // K40_FUZZ_VERBOSE=1 with a replayed input tells how the run went.

@@ -98,7 +98,7 @@ bool send_differences(const ModelContext &ctx, int port, const RS_EEPROM_IMAGE &
     for (int i = packets; i < RADIO_BATCH_PACKETS; ++i) {
         uint8_t *packet = batch + i * RADIO_RECORD_SIZE;
         std::memcpy(packet, batch, RADIO_RECORD_SIZE);
-        packet[3] = RADIO_FILLER_ADDRESS;
+        packet[RADIO_RECORD_ADDRESS] = RADIO_FILLER_ADDRESS;
     }
     return send();
 }

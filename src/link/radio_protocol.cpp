@@ -50,8 +50,9 @@ bool echo_matches(const uint8_t *echo, const uint8_t *batch)
     for (int i = 0; i < RADIO_BATCH_PACKETS; ++i) {
         const uint8_t *e = echo + i * RADIO_RECORD_SIZE;
         const uint8_t *b = batch + i * RADIO_RECORD_SIZE;
-        if (e[0] != '$' || e[1] != 'S' || e[2] != 'D' || e[5] != 0x0D || e[3] != b[3]
-            || e[4] != b[4])
+        if (e[0] != '$' || e[1] != 'S' || e[2] != 'D' || e[5] != 0x0D
+            || e[RADIO_RECORD_ADDRESS] != b[RADIO_RECORD_ADDRESS]
+            || e[RADIO_RECORD_VALUE] != b[RADIO_RECORD_VALUE])
             return false;
     }
     return true;
@@ -134,7 +135,7 @@ bool read_image(int port, RS_EEPROM_IMAGE *image, const ImageCheck &decodes,
             continue;
         for (int r = 0; r < RS_IMAGE_SIZE; ++r) {
             const uint8_t *record = first.data() + r * RADIO_RECORD_SIZE;
-            image->bytes[record[3]] = record[4];
+            image->bytes[record[RADIO_RECORD_ADDRESS]] = record[RADIO_RECORD_VALUE];
         }
         return !decodes || decodes(*image);
     }
@@ -247,7 +248,7 @@ void make_write_packet(uint8_t *out, uint8_t address, uint8_t value)
     out[0] = '$';
     out[1] = 'P';
     out[2] = 'D';
-    out[3] = address;
-    out[4] = value;
+    out[RADIO_RECORD_ADDRESS] = address;
+    out[RADIO_RECORD_VALUE] = value;
     out[5] = 0x0D;
 }

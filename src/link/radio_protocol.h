@@ -11,8 +11,10 @@
 #include <cstdint>
 #include <functional>
 
-constexpr int RADIO_STATE_SIZE = 7;   // "$SS" G NK Sost CR, and the mode command
-constexpr int RADIO_RECORD_SIZE = 6;  // dump record, write packet, echo record
+constexpr int RADIO_STATE_SIZE = 7;      // "$SS" G NK Sost CR, and the mode command
+constexpr int RADIO_RECORD_SIZE = 6;     // dump record, write packet, echo record
+constexpr int RADIO_RECORD_ADDRESS = 3;  // a record's EEPROM address byte
+constexpr int RADIO_RECORD_VALUE = 4;    // and the value at that address
 constexpr int RADIO_DUMP_SIZE = RS_IMAGE_SIZE * RADIO_RECORD_SIZE;  // 918
 constexpr int RADIO_BATCH_PACKETS = 8;
 constexpr int RADIO_BATCH_SIZE = RADIO_BATCH_PACKETS * RADIO_RECORD_SIZE;  // 48

@@ -380,12 +380,14 @@ private slots:
         std::vector<SimWritePacket> expected;
         for (int s = 0; s < sent; ++s)
             for (int i = 0; i < 8; ++i)
-                expected.push_back({uint8_t(batch[i * 6 + 3]), uint8_t(batch[i * 6 + 4])});
+                expected.push_back({uint8_t(batch[i * RADIO_RECORD_SIZE + RADIO_RECORD_ADDRESS]),
+                                    uint8_t(batch[i * RADIO_RECORD_SIZE + RADIO_RECORD_VALUE])});
         QCOMPARE(f.radio->write_packets(), expected);
         QCOMPARE(f.radio->commits(), 1);
         QByteArray image = test_image();
         for (int i = 0; i < 6; ++i)  // the two fillers at 159 change nothing
-            image[uint8_t(batch[i * 6 + 3])] = batch[i * 6 + 4];
+            image[uint8_t(batch[i * RADIO_RECORD_SIZE + RADIO_RECORD_ADDRESS])] =
+                batch[i * RADIO_RECORD_SIZE + RADIO_RECORD_VALUE];
         QCOMPARE(f.radio->image(), image);
     }
 
