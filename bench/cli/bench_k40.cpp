@@ -1,5 +1,5 @@
 // Runs the k40 executable against the simulated radio over a pseudo-terminal and prints the
-// wall time of `k40 read` and `k40 program` beside the floor of the same exchange: every
+// wall time of `k40 read` (plain and traced) and `k40 program` beside the floor of the same exchange: every
 // byte it put on the line both ways at ten bits a byte, the wake-up sequence of the port's
 // opening and the radio's EEPROM commits. The rest is the protocol's own pauses, the
 // process start and the host. Usage:
@@ -59,6 +59,11 @@ int main(int argc, char *argv[])
     for (const Case &c :
          {Case{"k40 read",
                {QStringLiteral("read"), QStringLiteral("-o"), QStringLiteral("out.eep")},
+               sample},
+          // Tracing runs beside the exchange: its figure should match the plain read's.
+          Case{"k40 read --trace",
+               {QStringLiteral("read"), QStringLiteral("-o"), QStringLiteral("out.eep"),
+                QStringLiteral("--trace"), QStringLiteral("trace.log")},
                sample},
           Case{"k40 program (one byte)",
                {QStringLiteral("program"), QStringLiteral("sample.eep")},

@@ -3,12 +3,12 @@
 #include <QApplication>
 #include <QIcon>
 #include <QPointer>
-#include <cstdio>
 #include <ctime>
 #include <memory>
 
 #include "dialog_seam.h"
 #include "main_window.h"
+#include "messages.h"
 #include "single_instance.h"
 #include "startup_hook.h"
 #include "startup_project.h"
@@ -49,16 +49,22 @@ int run_programmator(int argc, char **argv, DialogSeam *dialogs)
     if (read_station_conf_from_file(&station, ".") == StationLoadResult::ExitSilently)
         return 0;
 
-    // "--trace FILE" records the exchange with the radio for a bug report.
+    // "--trace FILE" (or "--trace=FILE") records the exchange with the radio for a bug report.
     const QStringList arguments = QCoreApplication::arguments();
-    const qsizetype trace_at = arguments.indexOf(QStringLiteral("--trace"));
-    if (trace_at > 0 && trace_at + 1 < arguments.size()) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        QString trace;
+        if (arguments[i] == QLatin1String("--trace"))
+            trace = i + 1 < arguments.size() ? arguments[++i] : QString();
+        else if (arguments[i].startsWith(QLatin1String("--trace=")))
+            trace = arguments[i].mid(8);
+        else
+            continue;
         QString why;
-        if (!com_start_trace(arguments[trace_at + 1], &why))
-            std::printf("%s\n", QStringLiteral("Не удалось открыть файл трассировки %1: %2")
-                                    .arg(arguments[trace_at + 1], why)
-                                    .toLocal8Bit()
-                                    .constData());
+        if (trace.isEmpty())
+            write_diagnostic(QStringLiteral("Не указан файл трассировки: --trace ФАЙЛ\n"));
+        else if (!com_start_trace(trace, &why))
+            write_diagnostic(
+                QStringLiteral("Не удалось открыть файл трассировки %1: %2\n").arg(trace, why));
     }
 
     auto window = std::make_unique<PROGRAMMATOR_K40>(nullptr, &station);

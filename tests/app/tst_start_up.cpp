@@ -56,7 +56,8 @@ struct ProgramPlace {
     // tmpdir: what TMPDIR says for this copy (the shared one when empty).
     // leave: how the copy leaves once its window is up ("action", "close"), or never.
     std::unique_ptr<QProcess> start(const QString &tmpdir = QString(),
-                                    const QString &leave = QString()) const
+                                    const QString &leave = QString(),
+                                    const QStringList &arguments = {}) const
     {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -67,7 +68,7 @@ struct ProgramPlace {
             env.insert(QStringLiteral("K40_PROBE_LEAVE"), leave);
         p->setProcessEnvironment(env);
         p->setWorkingDirectory(work.path());
-        p->start(QStringLiteral(K40_PROGRAM), {});
+        p->start(QStringLiteral(K40_PROGRAM), arguments);
         return p;
     }
 };
@@ -93,6 +94,8 @@ private slots:
     void guard_holds_whatever_tmpdir_says();
     void normal_run_ends_with_status_zero_data();
     void normal_run_ends_with_status_zero();
+    void trace_argument_data();
+    void trace_argument();
     void splash_layout();
     void splash_show_close_and_drag();
 };
@@ -221,6 +224,44 @@ void TestStartUp::normal_run_ends_with_status_zero()
     QCOMPARE(next->exitCode(), 0);
     QVERIFY(!QString::fromLocal8Bit(next->readAllStandardOutput())
                  .contains(QStringLiteral("Внимание")));
+}
+
+void TestStartUp::trace_argument_data()
+{
+    QTest::addColumn<QStringList>("arguments");  // "@" stands for the trace file's path
+    QTest::addColumn<bool>("traced");
+    QTest::addColumn<QString>("output");
+    QTest::newRow("--trace FILE") << QStringList{QStringLiteral("--trace"), QStringLiteral("@")}
+                                  << true << QString();
+    QTest::newRow("--trace=FILE") << QStringList{QStringLiteral("--trace=@")} << true << QString();
+    QTest::newRow("no file") << QStringList{QStringLiteral("--trace")} << false
+                             << QStringLiteral("Не указан файл трассировки: --trace ФАЙЛ");
+    QTest::newRow("folder missing")
+        << QStringList{QStringLiteral("--trace"), QStringLiteral("@/no/such/folder")} << false
+        << QStringLiteral("Не удалось открыть файл трассировки");
+}
+
+// The window takes the trace file as k40 does; the file is opened for appending at start.
+void TestStartUp::trace_argument()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, traced);
+    QFETCH(QString, output);
+    ProgramPlace place;
+    QVERIFY(place.prepare());
+    const QString file = place.work.filePath(QStringLiteral("trace.log"));
+    for (QString &a : arguments)
+        a.replace(QLatin1Char('@'), file);
+    auto p = place.start(QString(), QStringLiteral("action"), arguments);
+    const bool ended = p->waitForFinished(20000);
+    if (!ended)
+        stop(*p);
+    QVERIFY(ended);
+    QCOMPARE(p->exitCode(), 0);
+    QCOMPARE(QFile::exists(file), traced);
+    const QString out = QString::fromLocal8Bit(p->readAllStandardOutput());
+    QVERIFY2(output.isEmpty() ? !out.contains(QStringLiteral("трассировки")) : out.contains(output),
+             qPrintable(out));
 }
 
 void TestStartUp::splash_layout()
