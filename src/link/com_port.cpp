@@ -407,10 +407,14 @@ void com_service_stop()
     service->queue.wake();
     // The worker closes its devices on the way out. One stuck in a wedged device is left
     // behind with its own share of the service; it ends when the device lets go.
-    if (worker->wait(COM_STOP_WAIT_MS)) {
-        delete worker;
-    } else {
+    if (!worker->wait(COM_STOP_WAIT_MS)) {
         QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+        // It may have finished before the connection: then nobody else deletes it (a
+        // deletion it posted meanwhile dies with it).
+        if (worker->wait(0))
+            delete worker;
+    } else {
+        delete worker;
     }
     worker = nullptr;
     // Whoever is still waiting on a request learns at once that it was not done.
