@@ -133,11 +133,17 @@ bool read_image(int port, RS_EEPROM_IMAGE *image, const ImageCheck &decodes,
         }
         if (first != second || !check_image_records(first.data(), RADIO_DUMP_SIZE))
             continue;
+        // Applied to a copy: an image that does not decode must not replace what the
+        // caller's buffer holds (the window saves its form over that buffer).
+        RS_EEPROM_IMAGE dumped = *image;
         for (int r = 0; r < RS_IMAGE_SIZE; ++r) {
             const uint8_t *record = first.data() + r * RADIO_RECORD_SIZE;
-            image->bytes[record[RADIO_RECORD_ADDRESS]] = record[RADIO_RECORD_VALUE];
+            dumped.bytes[record[RADIO_RECORD_ADDRESS]] = record[RADIO_RECORD_VALUE];
         }
-        return !decodes || decodes(*image);
+        if (decodes && !decodes(dumped))
+            return false;
+        *image = dumped;
+        return true;
     }
     return false;
 }

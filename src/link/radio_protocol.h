@@ -41,7 +41,8 @@ bool query_state(int port, uint8_t *sost, const Reporter &reporter);
 bool execute_command(int port, uint8_t *command, int delay_ms, const Reporter &reporter);
 
 // Two agreeing dumps, applied record by record to `image` (any address up to 255), and
-// then `decodes` must accept the image (an empty check accepts it).
+// then `decodes` must accept the image (an empty check accepts it); on failure `image` is
+// left as it was.
 bool read_image(int port, RS_EEPROM_IMAGE *image, const ImageCheck &decodes,
                 const Reporter &reporter);
 

@@ -40,6 +40,7 @@ class TestFileOperations : public QObject {
 private slots:
     void read_then_save_keeps_every_byte();
     void save_then_load();
+    void failed_read_keeps_the_last_image();
     void load_refusals_data();
     void load_refusals();
     void save_before_anything_was_read();
@@ -60,6 +61,36 @@ void TestFileOperations::read_then_save_keeps_every_byte()
     f.w().run_operation(2001);
     QCOMPARE(f.last_message(), u("Конфигурация успешно сохранена в файле."));
     QCOMPARE(read_file(path), f.radio->image());
+}
+
+// A radio whose image does not decode leaves the window holding the last radio read, so
+// saving afterwards writes that radio's bytes, not a mix of the two radios.
+void TestFileOperations::failed_read_keeps_the_last_image()
+{
+    WindowFixture f;
+    f.w().run_operation(2004);
+    const QByteArray first = f.radio->image();
+    f.radio->stop();
+
+    SimRadioConfig config;
+    config.image = sample_image();
+    config.image[ADDR_BAND_CODE] = 9;  // a band the station does not know
+    config.baud = f.station.Com_Port_BaudRate;
+    SimulatedRadio other(config);
+    QVERIFY(other.start());
+    const QByteArray name = other.device_name().toLocal8Bit();
+    std::memset(f.w().station.Com_Port_Name, 0, sizeof f.w().station.Com_Port_Name);
+    std::memcpy(f.w().station.Com_Port_Name, name.constData(), size_t(name.size()));
+    f.w().run_operation(2004);
+    QVERIFY2(f.messages().contains(u("Данный тип радиостанций не поддерживается")),
+             qPrintable(f.messages().join(QLatin1Char('\n'))));
+    other.stop();
+
+    const QString path = f.dir.filePath(QStringLiteral("after-failed-read.eep"));
+    f.dialogs.file_names << path;
+    f.w().run_operation(2001);
+    QCOMPARE(f.last_message(), u("Конфигурация успешно сохранена в файле."));
+    QCOMPARE(read_file(path), first);
 }
 
 void TestFileOperations::save_then_load()
