@@ -100,6 +100,7 @@ private slots:
     void program_then_verify_with_backup();
     void dry_run_writes_nothing();
     void failing_backup_folder_writes_nothing();
+    void failed_program_prints_restore_that_restores_data();
     void failed_program_prints_restore_that_restores();
     void file_for_another_band_is_refused_data();
     void file_for_another_band_is_refused();
@@ -434,13 +435,24 @@ void TestK40::failing_backup_folder_writes_nothing()
     QCOMPARE(f.radio_image(), shipped_sample());
 }
 
+void TestK40::failed_program_prints_restore_that_restores_data()
+{
+    QTest::addColumn<QString>("fault");  // the simulated radio's fault option
+    QTest::addColumn<bool>("changed");   // the radio's EEPROM was written before the failure
+    // The run's own read (two dumps) succeeds; every read-back after the writes is silent.
+    QTest::newRow("read-back silent") << QStringLiteral("silent/dump=3-") << true;
+    // No batch is ever echoed right, so none is committed.
+    QTest::newRow("echo always wrong") << QStringLiteral("wrong-echo") << false;
+}
+
 void TestK40::failed_program_prints_restore_that_restores()
 {
+    QFETCH(QString, fault);
+    QFETCH(bool, changed);
     K40Fixture f;
-    // The run's own read (two dumps) succeeds; every read-back after the writes is silent.
     SimFaults faults;
     QString error;
-    QVERIFY2(parse_fault(QStringLiteral("silent/dump=3-"), faults, &error), qPrintable(error));
+    QVERIFY2(parse_fault(fault, faults, &error), qPrintable(error));
     QVERIFY(f.start_radio(shipped_sample(), faults));
     QVERIFY(put_file(f.path(QStringLiteral("known.eep")), known_image(station_of(f))));
 
@@ -451,7 +463,7 @@ void TestK40::failed_program_prints_restore_that_restores()
                               QStringLiteral("могла быть записана частично"),
                               QStringLiteral("k40 program ./backups/K40-")}),
              qPrintable(r.err));
-    QVERIFY(f.radio_image() != shipped_sample());
+    QCOMPARE(f.radio_image() != shipped_sample(), changed);
 
     const QString restore = r.err.mid(r.err.indexOf(QStringLiteral("k40 program ./backups/")))
                                 .section(QLatin1Char('\n'), 0, 0);
