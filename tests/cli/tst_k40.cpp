@@ -140,7 +140,17 @@ void TestK40::show_known_fields()
     QCOMPARE(text.status, int(K40_OK));
     QVERIFY2(text.out.contains(QStringLiteral("Уровень громкости: 25")), qPrintable(text.out));
     QVERIFY(text.out.contains(QStringLiteral("151.000")));
+    QVERIFY(text.out.contains(QStringLiteral("103.5")));
     QVERIFY(text.out.contains(QStringLiteral("Ключ 5")));
+
+    // A desktop with a decimal comma changes no number.
+    const QStringList russian{QStringLiteral("env"), QStringLiteral("LC_ALL=ru_RU.UTF-8"),
+                              QStringLiteral("LANG=ru_RU.UTF-8")};
+    QCOMPARE(f.run({QStringLiteral("show"), QStringLiteral("known.eep")}, russian).out, text.out);
+    QCOMPARE(f.run({QStringLiteral("show"), QStringLiteral("known.eep"), QStringLiteral("--json")},
+                   russian)
+                 .out,
+             r.out);
 }
 
 void TestK40::diff_data()
