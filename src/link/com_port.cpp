@@ -407,15 +407,13 @@ void com_service_stop()
     service->queue.wake();
     // The worker closes its devices on the way out. One stuck in a wedged device is left
     // behind with its own share of the service; it ends when the device lets go.
-    if (!worker->wait(COM_STOP_WAIT_MS)) {
+    const bool ended = worker->wait(COM_STOP_WAIT_MS);
+    if (!ended)
         QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-        // It may have finished before the connection: then nobody else deletes it (a
-        // deletion it posted meanwhile dies with it).
-        if (worker->wait(0))
-            delete worker;
-    } else {
+    // One that ended just before the connection is deleted here; a deletion it posted
+    // meanwhile dies with it.
+    if (ended || worker->wait(0))
         delete worker;
-    }
     worker = nullptr;
     // Whoever is still waiting on a request learns at once that it was not done.
     for (const Entry &left : service->queue.drain())
