@@ -56,6 +56,12 @@ int main(int argc, char *argv[])
         QStringLiteral("reply-latency"),
         QStringLiteral("Milliseconds before the first byte of every reply (default 0)."),
         QStringLiteral("MS"), QStringLiteral("0"));
+    const QCommandLineOption adapter(
+        QStringLiteral("adapter-latency"),
+        QStringLiteral("Answer through a USB serial adapter whose latency timer is MS: "
+                       "replies reach the computer in packets of up to 62 bytes, when 62 "
+                       "are waiting or MS after the first (default 0, a bare line)."),
+        QStringLiteral("MS"), QStringLiteral("0"));
     const QCommandLineOption deaf(
         QStringLiteral("deaf-while-transmitting"),
         QStringLiteral("Lose the write packets sent while transmitting."));
@@ -81,8 +87,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption journal({QStringLiteral("j"), QStringLiteral("journal")},
                                      QStringLiteral("Append one line per received frame to FILE."),
                                      QStringLiteral("FILE"));
-    parser.addOptions({link, baud, commit, latency, deaf, state, transmitting, tone_call, seed,
-                       fault, vanish, journal});
+    parser.addOptions({link, baud, commit, latency, adapter, deaf, state, transmitting, tone_call,
+                       seed, fault, vanish, journal});
     parser.process(app);
 
     const QStringList args = parser.positionalArguments();
@@ -98,6 +104,9 @@ int main(int argc, char *argv[])
         return usage_error(QStringLiteral("bad --commit-delay"));
     if (!parse_int(parser.value(latency), config.reply_latency_ms) || config.reply_latency_ms < 0)
         return usage_error(QStringLiteral("bad --reply-latency"));
+    if (!parse_int(parser.value(adapter), config.adapter_latency_ms)
+        || config.adapter_latency_ms < 0)
+        return usage_error(QStringLiteral("bad --adapter-latency"));
     config.deaf_while_transmitting = parser.isSet(deaf);
     if (parser.isSet(state)) {
         const QStringList parts = parser.value(state).split(QLatin1Char(','));

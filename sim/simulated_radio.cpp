@@ -18,6 +18,7 @@ namespace {
 constexpr int IMAGE_SIZE = 153;
 constexpr int POLL_MS = 20;
 constexpr int VANISH_DELAY_MS = 30;
+constexpr int ADAPTER_PACKET = 62;  // payload of one USB packet from the adapter
 
 using Clock = std::chrono::steady_clock;
 
@@ -185,43 +186,79 @@ void SimulatedRadio::run()
     }
 }
 
-bool SimulatedRadio::pause(int ms)
+bool SimulatedRadio::wait_until(Clock::time_point when)
 {
-    const auto end = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < end) {
+    while (Clock::now() < when) {
         if (stopping_.load())
             return false;
-        const auto step = std::min<Clock::duration>(end - Clock::now(),
-                                                    std::chrono::milliseconds(POLL_MS));
-        std::this_thread::sleep_for(step);
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(when - Clock::now(), std::chrono::milliseconds(POLL_MS)));
     }
-    return true;
+    return !stopping_.load();
 }
 
-bool SimulatedRadio::send_paced(const QByteArray &bytes)
+bool SimulatedRadio::pause(int ms)
 {
-    // Byte i is on the far side once its ten bits have passed: start + (i + 1) * per_byte.
-    const auto per_byte = std::chrono::nanoseconds(10'000'000'000LL / config_.baud);
-    const auto start = Clock::now();
+    return wait_until(Clock::now() + std::chrono::milliseconds(ms));
+}
+
+// Writes to the computer's side; false only when stopping. A side nobody listens on loses
+// the bytes like a dead line.
+bool SimulatedRadio::hand_over(const char *data, int length)
+{
     int sent = 0;
-    while (sent < bytes.size()) {
+    while (sent < length) {
         if (stopping_.load())
             return false;
-        const auto elapsed = Clock::now() - start;
-        const int due = std::min<int>(bytes.size(), static_cast<int>(elapsed / per_byte));
-        if (due <= sent) {
-            std::this_thread::sleep_until(start + per_byte * (sent + 1));
-            continue;
-        }
-        const ssize_t w = ::write(master_, bytes.constData() + sent, due - sent);
+        const ssize_t w = ::write(master_, data + sent, static_cast<size_t>(length - sent));
         if (w > 0) {
             sent += static_cast<int>(w);
         } else if (w < 0 && (errno == EAGAIN || errno == EINTR)) {
             pollfd p{master_, POLLOUT, 0};
             ::poll(&p, 1, POLL_MS);
         } else {
-            return true;  // nobody listens; the reply is lost like on a dead line
+            return true;
         }
+    }
+    return true;
+}
+
+bool SimulatedRadio::send_paced(const QByteArray &bytes)
+{
+    // Byte i is on the far side of the line once its ten bits have passed:
+    // start + (i + 1) * per_byte.
+    const auto per_byte = std::chrono::nanoseconds(10'000'000'000LL / config_.baud);
+    const auto start = Clock::now();
+    const int n = static_cast<int>(bytes.size());
+    const auto arrived_by = [&](Clock::time_point t) {
+        return std::min<int>(n, static_cast<int>((t - start) / per_byte));
+    };
+    if (config_.adapter_latency_ms <= 0) {
+        for (int sent = 0; sent < n;) {
+            if (!wait_until(start + per_byte * (sent + 1)))
+                return false;
+            const int due = std::max(sent + 1, arrived_by(Clock::now()));
+            if (!hand_over(bytes.constData() + sent, due - sent))
+                return false;
+            sent = due;
+        }
+        return true;
+    }
+    // The adapter passes what it holds on in one USB packet when 62 bytes are waiting or
+    // its latency timer, started by the first waiting byte, runs out.
+    const auto latency = std::chrono::milliseconds(config_.adapter_latency_ms);
+    for (int sent = 0; sent < n;) {
+        const auto first = start + per_byte * (sent + 1);
+        const auto full = start + per_byte * (sent + ADAPTER_PACKET);
+        const bool fills = sent + ADAPTER_PACKET <= n && full <= first + latency;
+        const auto flush = fills ? full : first + latency;
+        if (!wait_until(flush))
+            return false;
+        const int count = fills ? ADAPTER_PACKET
+                                : std::min(ADAPTER_PACKET, std::max(1, arrived_by(flush) - sent));
+        if (!hand_over(bytes.constData() + sent, count))
+            return false;
+        sent += count;
     }
     return true;
 }

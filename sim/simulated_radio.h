@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -23,7 +24,11 @@ struct SimRadioConfig {
     QString journal_path;  // optional text file, one line per received frame (format_frame)
     int baud = 9600;
     int commit_delay_ms = 40;
-    int reply_latency_ms = 0;              // before the first byte of every reply
+    int reply_latency_ms = 0;  // the radio's start delay before every reply
+    // A USB serial adapter between radio and computer: 0 is a bare line that hands each
+    // byte over as it arrives; otherwise the adapter's latency timer in ms (16 is the
+    // common default, 64 a Bluetooth link).
+    int adapter_latency_ms = 0;
     bool deaf_while_transmitting = false;  // write packets are lost while SOST has 0x20
     int g = 0;
     int nk = -1;   // -1: the working channel stored at image address 60
@@ -80,6 +85,8 @@ private:
 
     void run();
     bool send_paced(const QByteArray &bytes);
+    bool hand_over(const char *data, int length);
+    bool wait_until(std::chrono::steady_clock::time_point when);
     bool pause(int ms);
     void close_device();
     void save_image(const QByteArray &image);

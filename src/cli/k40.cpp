@@ -229,8 +229,8 @@ bool parse(const QStringList &argv, const Command &c, Args &args, QString &error
         && (args.value("--port").isEmpty()
             || QFile::encodeName(args.value("--port")).size()
                    >= int(sizeof(STATION_CONFIG::Com_Port_Name)))) {
-        error = QStringLiteral("имя порта пустое или длиннее 31 символа (используйте короткое "
-                               "имя или символическую ссылку)");
+        error =
+            QStringLiteral("имя порта пустое или длиннее %1 символов").arg(STATION_PORT_NAME_MAX);
         return false;
     }
     return true;

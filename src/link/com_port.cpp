@@ -200,7 +200,7 @@ private:
         case COM_OP_READ_EXTRA:
             if (dev) {
                 r->data.assign(static_cast<size_t>(r->length > 0 ? r->length : 0), 0);
-                int timeout = static_cast<int>(r->length * ms_per_byte);
+                int timeout = static_cast<int>(r->length * ms_per_byte) + COM_READ_MARGIN_MS;
                 if (r->op == COM_OP_READ_EXTRA)
                     timeout += r->extra_ms;
                 result = dev->read(r->data.data(), r->length, timeout);

@@ -20,6 +20,11 @@ constexpr int COM_GIVE_UP_MS = 30000;    // a submitter stops waiting for the wo
 constexpr int COM_LOCK_WAIT_MS = 20000;  // submitter and queue locks
 constexpr int COM_POLL_MS = 5;           // worker and submitter polling granularity
 constexpr int COM_WRITE_WAIT_MS = 1000;
+// Added to every read's allowance. A USB serial adapter holds a short answer until its
+// latency timer runs out (16 ms by default, 32 ms and more on many cables), a Bluetooth
+// link adds up to 60 ms and a radio may take 10 ms to start answering. A read that gets
+// its whole length returns at once, so only a silent radio is reported this much later.
+constexpr int COM_READ_MARGIN_MS = 150;
 // A device that hangs must not hold the program: opening, closing and stopping the service
 // give up after these.
 constexpr int COM_OPEN_WAIT_MS = 5000;
@@ -88,5 +93,6 @@ int com_submit(const std::shared_ptr<COM_REQUEST> &request);
 // A copy of one slot, for diagnostics and tests (handle not included).
 COM_PORT com_port_info(int index);
 
-// Read time-out in ms for `length` bytes on a slot of `speed` bit/s: trunc(length * 25000/speed).
+// The length-derived read allowance in ms for `length` bytes on a slot of `speed` bit/s:
+// trunc(length * 25000/speed). A read waits this plus COM_READ_MARGIN_MS (plus its extra).
 int com_read_timeout_ms(int speed, int length);

@@ -20,6 +20,7 @@ public:
     void set_rts(bool level) override;
     int bytes_waiting() override;
     QString last_error() const override { return last_error_; }
+    QString open_note() const override { return open_note_; }
 
 protected:
     // Bytes the driver holds that have not gone out on the line yet: a wedged adapter never
@@ -29,4 +30,5 @@ protected:
 private:
     QSerialPort *port_ = nullptr;
     QString last_error_;
+    QString open_note_;
 };

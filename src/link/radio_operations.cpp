@@ -9,6 +9,8 @@
 
 #include <cstring>
 
+static_assert(STATION_PORT_NAME_MAX <= COM_NAME_MAX, "every station port name can be opened");
+
 namespace {
 
 const char *const NO_CONTACT = "Не удалось войти в связь";

@@ -19,6 +19,9 @@
 #include <termios.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_LINUX
+#include <linux/serial.h>
+#endif
 
 namespace {
 
@@ -64,6 +67,32 @@ QString open_failure_reason(const QSerialPort &port, const char *name)
     return QStringLiteral("порт занят другой программой");
 }
 
+// A USB adapter holds short answers until its latency timer runs out (16 ms by default);
+// the serial driver's low-latency flag makes the commonest adapter driver use 1 ms. An
+// ordinary user may set it; drivers without the request (a pseudo-terminal) are left as
+// they are.
+QString request_low_latency(int fd)
+{
+#ifdef Q_OS_LINUX
+    serial_struct ss{};
+    if (::ioctl(fd, TIOCGSERIAL, &ss) != 0)
+        return QStringLiteral("режим низкой задержки драйвером не поддерживается");
+    if (ss.flags & ASYNC_LOW_LATENCY)
+        return QStringLiteral("режим низкой задержки уже включен");
+    ss.flags |= ASYNC_LOW_LATENCY;
+    if (::ioctl(fd, TIOCSSERIAL, &ss) != 0)
+        return QStringLiteral("режим низкой задержки не включен: %1")
+            .arg(QString::fromLocal8Bit(std::strerror(errno)));
+    serial_struct check{};
+    if (::ioctl(fd, TIOCGSERIAL, &check) == 0 && (check.flags & ASYNC_LOW_LATENCY))
+        return QStringLiteral("режим низкой задержки включен");
+    return QStringLiteral("режим низкой задержки драйвером не принят");
+#else
+    (void)fd;
+    return QStringLiteral("режим низкой задержки в этой системе не запрашивается");
+#endif
+}
+
 }  // namespace
 
 std::unique_ptr<SerialDevice> make_qt_serial_device() { return std::make_unique<QtSerialDevice>(); }
@@ -76,6 +105,7 @@ bool QtSerialDevice::open(const char *name, int speed)
 {
     close();
     last_error_.clear();
+    open_note_.clear();
     auto *port = new QSerialPort;
     port->setPortName(QString::fromLocal8Bit(name));
     if (!port->open(QIODevice::ReadWrite)) {
@@ -106,6 +136,9 @@ bool QtSerialDevice::open(const char *name, int speed)
         delete port;
         return false;
     }
+#ifdef Q_OS_UNIX
+    open_note_ = request_low_latency(static_cast<int>(port->handle()));
+#endif
     port->clear(QSerialPort::Input);
     port->clearError();
     port_ = port;

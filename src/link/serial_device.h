@@ -37,6 +37,9 @@ public:
     virtual int bytes_waiting() = 0;
     // Why the last open failed, for diagnostics.
     virtual QString last_error() const { return {}; }
+    // What the last successful open arranged beyond the line settings (the driver's
+    // low-latency mode), for the trace; empty when there is nothing to say.
+    virtual QString open_note() const { return {}; }
 };
 
 // The device on Qt Serial Port.

@@ -122,6 +122,8 @@ bool TraceDevice::open(const char *name, int speed)
                         .arg(QString::fromLocal8Bit(name))
                         .arg(speed)
                         .arg(ok ? event("открыт") : event("ошибка: ") + inner_->last_error()));
+    if (ok && !inner_->open_note().isEmpty())
+        log_->add("--", inner_->open_note());
     return ok;
 }
 

@@ -26,6 +26,7 @@ public:
     void set_rts(bool level) override;
     int bytes_waiting() override;
     QString last_error() const override { return inner_->last_error(); }
+    QString open_note() const override { return inner_->open_note(); }
 
 private:
     std::unique_ptr<SerialDevice> inner_;

@@ -25,8 +25,12 @@ struct TUN_POINT {
 constexpr int STATION_MAX_BANDS = 100;
 constexpr int STATION_MAX_TUN = 128;
 
+// Stable device names (/dev/serial/by-id/usb-...-if00-port0) run to 80 characters; the
+// channel takes names up to this length.
+constexpr int STATION_PORT_NAME_MAX = 256;
+
 struct STATION_CONFIG {
-    char Com_Port_Name[32];
+    char Com_Port_Name[STATION_PORT_NAME_MAX + 1];
     int32_t Com_Port_BaudRate;
     STATION_BAND bands[STATION_MAX_BANDS];
     int32_t band_count;

@@ -10,8 +10,9 @@
 // Decisions on malformed files:
 // - A POINT or DIAPAZON lacking an attribute: the value lists are read at the same
 //   positions and a value past the end of its list reads as 0.
-// - A port name longer than 31 characters is refused: Com_Port_Name stays empty, so opening
-//   the port fails with its usual message instead of silently opening a shortened name.
+// - A port name longer than STATION_PORT_NAME_MAX is refused: Com_Port_Name stays empty, so
+//   opening the port fails with its usual message instead of silently opening a shortened
+//   name.
 // - A U value that reads as infinite or not-a-number ("inf", "nan", "1e99") is stored as 0.
 // - A band row whose shag_setki is 0 or negative is dropped (frequencies are divided by
 //   it); the other rows are kept in file order.

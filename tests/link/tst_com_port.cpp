@@ -155,7 +155,7 @@ private slots:
 
         uint8_t buffer[128];
         std::memset(buffer, 0xEE, sizeof buffer);
-        const int timeout = com_read_timeout_ms(9600, length) + extra;
+        const int timeout = com_read_timeout_ms(9600, length) + COM_READ_MARGIN_MS + extra;
         QElapsedTimer t;
         t.start();
         const int got = com_read_extra(port, buffer, length, extra);

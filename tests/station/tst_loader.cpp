@@ -267,12 +267,16 @@ void TestStationLoader::port_settings_data()
     QTest::newRow("no name key") << true << QByteArray("[Com_Port_BaudRate]= [4800]")
                                  << QByteArray() << 4800
                                  << QByteArray("[Com_Port_BaudRate]= [4800]");
-    const QByteArray n31(31, 'x');
-    QTest::newRow("31 characters kept")
-        << true << "[Com_Port_Name]= [" + n31 + "]" << n31 << 0 << "[Com_Port_Name]= [" + n31 + "]";
-    const QByteArray n32(32, 'x');
-    QTest::newRow("32 characters refused") << true << "[Com_Port_Name]= [" + n32 + "]"
-                                           << QByteArray() << 0 << "[Com_Port_Name]= [" + n32 + "]";
+    const QByteArray by_id = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    QTest::newRow("stable device name kept") << true << "[Com_Port_Name]= [" + by_id + "]" << by_id
+                                             << 0 << "[Com_Port_Name]= [" + by_id + "]";
+    const QByteArray longest(STATION_PORT_NAME_MAX, 'x');
+    QTest::newRow("longest name kept") << true << "[Com_Port_Name]= [" + longest + "]" << longest
+                                       << 0 << "[Com_Port_Name]= [" + longest + "]";
+    const QByteArray too_long(STATION_PORT_NAME_MAX + 1, 'x');
+    QTest::newRow("longer than a port name refused")
+        << true << "[Com_Port_Name]= [" + too_long + "]" << QByteArray() << 0
+        << "[Com_Port_Name]= [" + too_long + "]";
 }
 
 void TestStationLoader::port_settings()
