@@ -8,23 +8,31 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSerialPortInfo>
+#include <QSet>
+#include <QThread>
 
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <unistd.h>
 
 #include "cli_sink.h"
 #include "com_port.h"
 #include "conf_view.h"
 #include "editor_numbers.h"
+#include "image_check.h"
 #include "image_file.h"
+#include "interrupt.h"
+#include "journal.h"
 #include "radio_operations.h"
+#include "radio_protocol.h"
 #include "settings_report.h"
 #include "station_loader.h"
 #include "text_form.h"
 #include "trace_device.h"
+#include "write_session.h"
 
 namespace {
 
@@ -61,8 +69,16 @@ const std::vector<Command> &commands()
          "отличающиеся байты, с проверкой чтением; перед записью сохраняется резервная "
          "копия. --dry-run считывает радиостанцию и показывает, что было бы записано",
          RADIO_OPTIONS + QStringList{QStringLiteral("--dry-run"), QStringLiteral("--json")}, 1, 1},
-        {"verify", "ФАЙЛ", "считать радиостанцию и сказать, содержит ли она конфигурацию файла",
+        {"restore", "ФАЙЛ",
+         "восстановить радиостанцию из резервной копии байт в байт: записать каждый "
+         "программируемый адрес, отличающийся от файла, прямо из байтов файла, тем же "
+         "порядком, что и программирование; перед записью сохраняется резервная копия",
          RADIO_OPTIONS, 1, 1},
+        {"verify", "ФАЙЛ",
+         "считать радиостанцию и сказать, совпадает ли каждый программируемый байт с файлом "
+         "(кроме номера рабочего канала, адрес 60); различия объясняются по полям",
+         RADIO_OPTIONS, 1, 1},
+        {"journal", "", "журнал записей в радиостанции (journal.csv), новые сверху", {}, 0, 0},
         {"show", "ФАЙЛ [--json]",
          "показать конфигурацию файла: каналы, тоны, громкость, "
          "микрофон, рабочий канал, запрет частот, диапазон",
@@ -89,7 +105,8 @@ const Command *find_command(const QString &name)
 const char *const EXIT_HELP =
     "Коды завершения:\n"
     "  0  успешно; verify: радиостанция содержит файл; diff: различий нет\n"
-    "  1  verify: радиостанция не содержит файл; diff: есть различия\n"
+    "  1  verify: радиостанция не содержит файл; diff: есть различия; restore: не все\n"
+    "     адреса удалось восстановить\n"
     "  2  ошибка в командной строке\n"
     "  3  неверные или недоступные данные: файл образа, файл станции, файл настроек\n"
     "     порта, выходной файл, резервная копия, данные радиостанции, файл для другого\n"
@@ -287,8 +304,21 @@ private:
     int ports();
     int read();
     int program();
+    int restore();
+    struct WriteOutcome {
+        bool ok = false;
+        bool cancelled = false;
+        int written = 0;  // addresses sent
+        QString backup;
+        RS_EEPROM_IMAGE read_back{};
+    };
+    int write_run(const ProgramForm &form, const TextForm *file, const QString &path,
+                  const RadioRunInterrupts *series = nullptr, WriteOutcome *outcome = nullptr);
+    QStringList unwritable_lines(const RS_EEPROM_IMAGE &radio, const RS_EEPROM_IMAGE &target);
+    QStringList computed_lines(const RS_EEPROM_IMAGE &file, const RS_EEPROM_IMAGE &target);
     int dry_run(const TextForm &file);
     int verify();
+    int journal();
     int show();
     int diff();
     int report();
@@ -299,12 +329,16 @@ int Run::execute()
     const QString name = QString::fromLatin1(args_.command->name);
     if (name == QLatin1String("ports"))
         return ports();
+    if (name == QLatin1String("journal"))
+        return journal();
     if (const int status = load_station(); status != K40_OK)
         return status;
     if (name == QLatin1String("read"))
         return read();
     if (name == QLatin1String("program"))
         return program();
+    if (name == QLatin1String("restore"))
+        return restore();
     if (name == QLatin1String("verify"))
         return verify();
     if (name == QLatin1String("show"))
@@ -417,7 +451,7 @@ ProgramForm Run::program_form(const TextForm &form) const
 
 QString Run::restore_command(const QString &backup) const
 {
-    QStringList words{QStringLiteral("k40"), QStringLiteral("program")};
+    QStringList words{QStringLiteral("k40"), QStringLiteral("restore")};
     for (const char *o : {"--station", "--port", "--baud"})
         if (args_.has(o))
             words << QString::fromLatin1(o) << args_.value(o);
@@ -471,36 +505,171 @@ int Run::program()
         return status;
     if (args_.has("--dry-run"))
         return dry_run(file);
+    return write_run(program_form(file), &file, args_.positional[0]);
+}
 
+int Run::restore()
+{
+    const QString path = args_.positional[0];
+    RS_EEPROM_IMAGE backup{};
+    QString why;
+    if (!read_image_file(path, backup, &why)) {
+        error(why);
+        return K40_DATA;
+    }
+    ProgramForm form;
+    form.exact = &backup;
+    form.wc = 0;  // the radio stays on the channel it works on
+    return write_run(form, nullptr, path);
+}
+
+// Labels of the fields an address feeds, for messages.
+QString address_labels(const STATION_CONFIG &station, int address)
+{
+    const std::vector<ConfField> fields = conf_fields(station, 0, FormTexts{});
+    QStringList out;
+    for (const QString &key : fields_of_address(address))
+        for (const ConfField &f : fields)
+            if (f.key == key)
+                out << f.label;
+    return out.join(QStringLiteral(", "));
+}
+
+QStringList Run::unwritable_lines(const RS_EEPROM_IMAGE &radio, const RS_EEPROM_IMAGE &target)
+{
+    QStringList lines;
+    for (int a : unwritable_differences(radio, target)) {
+        const QString label = address_labels(station_, a);
+        lines << QStringLiteral("адрес %1: радиостанция %2, нужно %3%4")
+                     .arg(a)
+                     .arg(hex_byte(radio.bytes[a]), hex_byte(target.bytes[a]),
+                          label.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(label));
+    }
+    return lines;
+}
+
+QStringList Run::computed_lines(const RS_EEPROM_IMAGE &file, const RS_EEPROM_IMAGE &target)
+{
+    QStringList lines;
+    for (int a : writable_differences(file, target)) {
+        const QString label = address_labels(station_, a);
+        lines << QStringLiteral("адрес %1: в файле %2, форма вычисляет %3%4")
+                     .arg(a)
+                     .arg(hex_byte(file.bytes[a]), hex_byte(target.bytes[a]),
+                          label.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(label));
+    }
+    return lines;
+}
+
+// Programming from a file's configuration (`file` set) or a byte-for-byte restore.
+int Run::write_run(const ProgramForm &form, const TextForm *file, const QString &path,
+                   const RadioRunInterrupts *series, WriteOutcome *outcome)
+{
     if (const int status = start_link(); status != K40_OK)
         return status;
-    sink_.show_text(QStringLiteral("Пожалуйта подождите: сохранение настроек в радиостанцию"));
-    QString backup;
-    bool backup_failed = false;
+    const bool exact = form.exact != nullptr;
+    sink_.show_text(exact ? QStringLiteral("Пожалуйта подождите: восстановление радиостанции "
+                                           "из файла %1")
+                                .arg(path)
+                          : QStringLiteral("Пожалуйта подождите: сохранение настроек в "
+                                           "радиостанцию"));
+    std::unique_ptr<RadioRunInterrupts> own;
+    if (!series)
+        own = std::make_unique<RadioRunInterrupts>();
+    const RadioRunInterrupts &interrupts = series ? *series : *own;
+    WriteSession session(QStringLiteral("."), QStringLiteral("k40"),
+                         QString::fromLocal8Bit(station_.Com_Port_Name), path);
+    int refused = K40_OK;
+    QStringList left_behind;
     ProgramRun run;
-    run.before_writing = [&](const RS_EEPROM_IMAGE &radio) {
-        QString why;
-        if (write_backup(QStringLiteral("."), radio, QDateTime::currentDateTime(), &backup, &why)) {
-            sink_.show_note(QStringLiteral("Резервная копия радиостанции: %1").arg(backup));
-            return true;
+    run.cancel = &interrupts.requested();
+    run.restore_state_on_abort = true;
+    run.before_writing = [&](const RS_EEPROM_IMAGE &radio, const RS_EEPROM_IMAGE &target) {
+        if (exact) {
+            if (radio.bytes[ADDR_BAND_CODE] != form.exact->bytes[ADDR_BAND_CODE]) {
+                error(QStringLiteral("файл %1 снят с радиостанции другого диапазона (%2, у "
+                                     "этой %3); ничего не записано")
+                          .arg(path)
+                          .arg(form.exact->bytes[ADDR_BAND_CODE])
+                          .arg(radio.bytes[ADDR_BAND_CODE]));
+                refused = K40_DATA;
+                return false;
+            }
+            left_behind = unwritable_lines(radio, *form.exact);
+        } else {
+            const QStringList never = unwritable_lines(radio, target);
+            if (!never.isEmpty()) {
+                error(QStringLiteral("конфигурацию файла нельзя записать в эту радиостанцию: "
+                                     "отличаются адреса, которые не программируются; ничего "
+                                     "не записано:"));
+                for (const QString &l : never)
+                    sink_.line(QStringLiteral("  ") + l);
+                refused = K40_DATA;
+                return false;
+            }
+            const QStringList computed = computed_lines(file->image, target);
+            if (!computed.isEmpty()) {
+                sink_.line(QStringLiteral("Форма вычисляет эти байты иначе, чем они записаны "
+                                          "в файле; радиостанция получит значения формы "
+                                          "(байт в байт записывает k40 restore):"));
+                for (const QString &l : computed)
+                    sink_.line(QStringLiteral("  ") + l);
+            }
         }
-        backup_failed = true;
-        sink_.show_text(QStringLiteral("Ошибка: не удалось сохранить резервную копию %1: %2. "
-                                       "В радиостанцию ничего не записано.")
-                            .arg(backup, why));
-        return false;
+        return session.begin(ctx_.reporter, radio, target);
     };
-    if (program_radio(ctx_, port_, program_form(file), &run)) {
-        sink_.show_text(QStringLiteral("Запрограммировали - OK!"));
-        return K40_OK;
+    const bool ok = program_radio(ctx_, port_, form, &run);
+    QString why;
+    const char *result = ok              ? JOURNAL_RESULT_OK
+                         : run.cancelled ? JOURNAL_RESULT_CANCELLED
+                                         : JOURNAL_RESULT_FAILED;
+    if (!session.end(run, QString::fromUtf8(result), &why))
+        error(QStringLiteral("журнал не дописан: %1").arg(why));
+    if (outcome) {
+        outcome->ok = ok;
+        outcome->cancelled = run.cancelled;
+        QList<int> sent(run.sent_addresses.begin(), run.sent_addresses.end());
+        sent.removeAll(RADIO_FILLER_ADDRESS);
+        outcome->written = int(QSet<int>(sent.begin(), sent.end()).size());
+        outcome->backup = session.backup();
+        outcome->read_back = run.read_back_valid ? run.read_back : run.radio_before;
     }
-    sink_.show_text(QStringLiteral("Ошибка программирования"));
+    if (ok) {
+        sink_.show_text(QStringLiteral("Запрограммировали - OK!"));
+        if (!exact)
+            return K40_OK;
+        if (left_behind.isEmpty()) {
+            sink_.line(
+                QStringLiteral("Радиостанция восстановлена из файла %1 байт в байт.").arg(path));
+            return K40_OK;
+        }
+        sink_.line(QStringLiteral("Радиостанция восстановлена из файла %1 не полностью: эти "
+                                  "адреса отличаются, но не программируются:")
+                       .arg(path));
+        for (const QString &l : left_behind)
+            sink_.line(QStringLiteral("  ") + l);
+        return K40_DIFFERENT;
+    }
+    sink_.show_text(run.cancelled ? QStringLiteral("Программирование прервано.")
+                                  : QStringLiteral("Ошибка программирования"));
+    if (run.state_changed && !run.state_restore_failed)
+        sink_.line(QStringLiteral("Передача и тональный вызов радиостанции возвращены, как "
+                                  "были до записи."));
     if (run.writes_begun) {
+        QStringList sent;
+        for (int a : run.sent_addresses)
+            sent << QString::number(a);
+        sent.removeDuplicates();
+        sink_.line(QStringLiteral("Отправлены адреса: %1.").arg(sent.join(QStringLiteral(", "))));
         sink_.line(QStringLiteral("Радиостанция могла быть записана частично. Восстановить ее "
                                   "из резервной копии:"));
-        sink_.line(QStringLiteral("  ") + restore_command(backup));
+        sink_.line(QStringLiteral("  ") + restore_command(session.backup()));
     }
-    return backup_failed || run.form_refused ? K40_DATA : K40_RADIO;
+    if (refused != K40_OK)
+        return refused;
+    if (run.cancelled)
+        return K40_RADIO;
+    return session.backup_failed() || run.form_refused ? K40_DATA : K40_RADIO;
 }
 
 int Run::dry_run(const TextForm &file)
@@ -545,11 +714,19 @@ int Run::dry_run(const TextForm &file)
                                 {QStringLiteral("from"), b.a},
                                 {QStringLiteral("to"), b.b},
                                 {QStringLiteral("fields"), QJsonArray::fromStringList(b.fields)}});
+        QJsonArray computed;
+        for (int a : writable_differences(file.image, target))
+            computed.append(QJsonObject{{QStringLiteral("address"), a},
+                                        {QStringLiteral("file"), file.image.bytes[a]},
+                                        {QStringLiteral("form"), target.bytes[a]}});
+        const bool refused = !unwritable_differences(radio.image, target).empty();
         print_json({{QStringLiteral("fields"), f},
                     {QStringLiteral("writes"), w},
                     {QStringLiteral("not_programmable"), never},
+                    {QStringLiteral("computed_by_form"), computed},
+                    {QStringLiteral("refused"), refused},
                     {QStringLiteral("working_channel"), wc}});
-        return K40_OK;
+        return refused ? K40_DATA : K40_OK;
     }
     QString s;
     int writes = 0;
@@ -575,6 +752,20 @@ int Run::dry_run(const TextForm &file)
             s += QStringLiteral("  адрес %1: %2 -> %3  не программируется, не записывается\n")
                      .arg(b.address, 3)
                      .arg(hex_byte(b.a), hex_byte(b.b));
+    const QStringList computed = computed_lines(file.image, target);
+    if (!computed.isEmpty()) {
+        s += QStringLiteral("Форма вычисляет эти байты иначе, чем они записаны в файле; "
+                            "радиостанция получила бы значения формы (байт в байт записывает "
+                            "k40 restore):\n");
+        for (const QString &l : computed)
+            s += QStringLiteral("  ") + l + QLatin1Char('\n');
+    }
+    if (!unwritable_differences(radio.image, target).empty()) {
+        s += QStringLiteral("Программирование откажется от этого файла: адреса, которые не "
+                            "программируются, отличаются; ничего не было бы записано.\n");
+        print(s);
+        return K40_DATA;
+    }
     s += QStringLiteral("Затем радиостанция была бы переключена на рабочий канал %1.\n").arg(wc);
     print(s);
     return K40_OK;
@@ -587,28 +778,89 @@ int Run::verify()
         return status;
     if (const int status = start_link(); status != K40_OK)
         return status;
-    RS_EEPROM_IMAGE radio{};
-    if (!fetch_radio_image(ctx_, port_, radio))
+    TextForm radio(ctx_);
+    if (!fetch_radio_image(ctx_, port_, radio.image))
         return K40_RADIO;
     RS_EEPROM_IMAGE target{};
-    if (!build_program_image(ctx_, program_form(file), radio, target)) {
+    if (!build_program_image(ctx_, program_form(file), radio.image, target)) {
         error(QStringLiteral("конфигурацию файла нельзя записать в эту радиостанцию"));
         return K40_DATA;
     }
-    if (std::memcmp(radio.bytes, target.bytes, RS_IMAGE_SIZE) == 0) {
+    const std::vector<int> differ = writable_differences(radio.image, file.image);
+    if (differ.empty()) {
         print(QStringLiteral("Радиостанция содержит конфигурацию файла %1.\n")
                   .arg(args_.positional[0]));
         return K40_OK;
     }
     QStringList addresses;
-    for (const ByteChange &b : byte_changes(radio.bytes, target.bytes))
-        addresses << QString::number(b.address);
-    print(QStringLiteral("Радиостанция НЕ содержит конфигурацию файла %1%2.\n")
-              .arg(args_.positional[0], addresses.isEmpty()
-                                            ? QString()
-                                            : QStringLiteral(": отличаются адреса ")
-                                                  + addresses.join(QStringLiteral(", "))));
+    for (int a : differ)
+        addresses << QString::number(a);
+    QString s = QStringLiteral("Радиостанция НЕ содержит конфигурацию файла %1: отличаются "
+                               "адреса %2.\n")
+                    .arg(args_.positional[0], addresses.join(QStringLiteral(", ")));
+    // The fields explain what they can; the bytes gave the verdict.
+    if (radio.take_radio_image(radio.image)) {
+        const std::vector<ConfField> held = conf_fields(station_, radio.diapazon_code, radio.texts);
+        const std::vector<ConfField> wanted = conf_fields(station_, file.diapazon_code, file.texts);
+        for (const FieldChange &c : field_changes(held, wanted))
+            s += QStringLiteral("%1: %2 -> %3\n").arg(c.a->label, c.a->text, c.b->text);
+    }
+    for (int a : differ) {
+        const QString label = address_labels(station_, a);
+        s += QStringLiteral("  адрес %1: радиостанция %2, файл %3%4")
+                 .arg(a, 3)
+                 .arg(hex_byte(radio.image.bytes[a]), hex_byte(file.image.bytes[a]),
+                      label.isEmpty() ? QString() : QStringLiteral("  ") + label);
+        if (target.bytes[a] != file.image.bytes[a])
+            s += QStringLiteral("; форма вычисляет %1: программирование файла этот байт не "
+                                "запишет, k40 restore запишет")
+                     .arg(hex_byte(target.bytes[a]));
+        s += QLatin1Char('\n');
+    }
+    print(s);
     return K40_DIFFERENT;
+}
+
+int Run::journal()
+{
+    const QString path = QStringLiteral("./") + QLatin1String(JOURNAL_FILE_NAME);
+    QList<JournalEntry> entries;
+    QString why;
+    if (!QFileInfo::exists(path)) {
+        sink_.line(
+            QStringLiteral("Журнал %1 пока пуст: записей в радиостанции не было.").arg(path));
+        return K40_OK;
+    }
+    if (!journal_read(path, entries, &why)) {
+        error(QStringLiteral("не удалось прочитать журнал %1: %2").arg(path, why));
+        return K40_DATA;
+    }
+    // A run's lines share its tag; a run without its closing line was cut short.
+    QStringList order;
+    std::map<QString, std::pair<JournalEntry, JournalEntry>> runs;
+    for (const JournalEntry &e : entries) {
+        if (!runs.count(e.run))
+            order << e.run;
+        auto &r = runs[e.run];
+        (e.event == QString::fromUtf8(JOURNAL_END) ? r.second : r.first) = e;
+    }
+    QString s;
+    for (int i = order.size() - 1; i >= 0; --i) {
+        const auto &[start, end] = runs[order[i]];
+        const JournalEntry &any = start.time.isValid() ? start : end;
+        s += QStringLiteral("%1  %2  порт %3  файл %4\n")
+                 .arg(any.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), any.program,
+                      any.port, any.file);
+        s += QStringLiteral("    резервная копия %1; образ до %2, цель %3, после %4\n")
+                 .arg(any.backup, any.before, any.intended,
+                      end.read_back.isEmpty() ? QStringLiteral("-") : end.read_back);
+        s += QStringLiteral("    результат: %1\n")
+                 .arg(end.time.isValid()
+                          ? end.result
+                          : QStringLiteral("не завершен (прерван сбоем или отключением питания)"));
+    }
+    print(s);
+    return K40_OK;
 }
 
 int Run::show()

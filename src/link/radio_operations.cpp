@@ -58,14 +58,20 @@ bool prepare_images(const ModelContext &ctx, int port, const ProgramForm &form,
         ctx.reporter.post(utf8_text(NO_CONTACT));
         return false;
     }
+    if (form.exact) {
+        build_exact_image(old_image, *form.exact, new_image);
+        return true;
+    }
     form_refused = !build_program_image(ctx, form, old_image, new_image);
     return !form_refused;
 }
 
 // Sends every differing programmable address, eight packets a batch; a short last batch
 // is padded with copies of its first packet aimed at the ignored filler address.
+bool cancelled(const ProgramRun *run) { return run && run->cancel && run->cancel->load(); }
+
 bool send_differences(const ModelContext &ctx, int port, const RS_EEPROM_IMAGE &old_image,
-                      const RS_EEPROM_IMAGE &new_image, int round)
+                      const RS_EEPROM_IMAGE &new_image, int round, ProgramRun *run)
 {
     int total = 0;
     for (int address = 0; address < RS_IMAGE_SIZE; ++address)
@@ -76,8 +82,15 @@ bool send_differences(const ModelContext &ctx, int port, const RS_EEPROM_IMAGE &
     int packets = 0;
     int sent = 0;
     const auto send = [&]() {
+        if (cancelled(run)) {
+            run->cancelled = true;
+            return false;
+        }
         sent += packets;
         ctx.reporter.progress(ProgressStep::WriteBatch, sent, total);
+        if (run)
+            for (int i = 0; i < packets; ++i)
+                run->sent_addresses.push_back(batch[i * RADIO_RECORD_SIZE + RADIO_RECORD_ADDRESS]);
         if (write_batch(port, batch, ctx.reporter))
             return true;
         ctx.reporter.post(utf8_text("Error: Отправка 8 пакетов в р/ст"));
@@ -105,34 +118,76 @@ bool send_differences(const ModelContext &ctx, int port, const RS_EEPROM_IMAGE &
     return send();
 }
 
-void restore_radio(const ModelContext &ctx, int port, const ProgramForm &form, uint8_t nk0,
+// Switches the radio to the working channel and gives back transmission and the tone call,
+// then asks the radio whether it did: neither mode command's outcome says so, and a run
+// must not report success with the radio left on another channel or off the air. A lost
+// or garbled reply is made good by repeating the steps.
+bool restore_radio(const ModelContext &ctx, int port, const ProgramForm &form, uint8_t nk0,
                    const uint8_t *keys_old, const uint8_t *keys_new, bool was_transmitting,
                    bool was_calling)
 {
     const Reporter &r = ctx.reporter;
+    const int wc = form.wc ? form.wc : nk0;
+    const uint8_t wanted = (was_transmitting ? RADIO_SOST_TRANSMITTING : 0)
+                           | (was_calling ? RADIO_SOST_TONE_CALL : 0);
+    constexpr uint8_t WATCHED = RADIO_SOST_BIT3 | RADIO_SOST_TRANSMITTING | RADIO_SOST_TONE_CALL;
+    constexpr int ATTEMPTS = 3;
+    for (int attempt = 0; attempt < ATTEMPTS; ++attempt) {
+        uint8_t state[RADIO_STATE_SIZE];
+        if (query_state(port, state, r)) {
+            put_mode_command(state);
+            state[RADIO_STATE_NK] = static_cast<uint8_t>(wc);
+            const bool key_changed = wc < KEY_SLOTS && keys_old[wc] != keys_new[wc]
+                                     && keys_new[wc] != 0;
+            // A scrambler switched on with a new key needs the radio's long
+            // re-initialisation.
+            const int delay = (wc != nk0 && key_changed) ? 11000 : 300;
+            execute_command(port, state, delay, r);
+        }
+        if (query_state(port, state, r)) {
+            put_mode_command(state);
+            state[RADIO_STATE_SOST] &= static_cast<uint8_t>(~RADIO_SOST_BIT3);
+            if (was_transmitting)
+                state[RADIO_STATE_SOST] |= RADIO_SOST_TRANSMITTING;
+            if (was_calling)
+                state[RADIO_STATE_SOST] |= RADIO_SOST_TONE_CALL;
+            execute_command(port, state, RADIO_COMMAND_DELAY_MS, r);
+        }
+        if (query_state(port, state, r) && state[0] == '$' && state[1] == 'S' && state[2] == 'S'
+            && state[RADIO_STATE_NK] == wc && (state[RADIO_STATE_SOST] & WATCHED) == wanted)
+            return true;
+    }
+    r.post(utf8_text("Ошибка: память радиостанции записана и проверена, но радиостанция не "
+                     "подтвердила рабочий канал и прежнее состояние (передача, тональный "
+                     "вызов)"));
+    return false;
+}
+
+// After an abort: transmission and the tone call back as they were, the channel left.
+bool put_state_back(const ModelContext &ctx, int port, bool was_transmitting, bool was_calling)
+{
+    const Reporter &r = ctx.reporter;
     uint8_t state[RADIO_STATE_SIZE];
-    const int wc = form.wc;
-    if (query_state(port, state, r)) {
-        put_mode_command(state);
-        state[RADIO_STATE_NK] = form.wc;
-        const bool key_changed = wc < KEY_SLOTS && keys_old[wc] != keys_new[wc]
-                                 && keys_new[wc] != 0;
-        // A scrambler switched on with a new key needs the radio's long re-initialisation.
-        const int delay = (form.wc != nk0 && key_changed) ? 11000 : 300;
-        execute_command(port, state, delay, r);
-    }
-    if (query_state(port, state, r)) {
-        put_mode_command(state);
-        state[RADIO_STATE_SOST] &= static_cast<uint8_t>(~RADIO_SOST_BIT3);
-        if (was_transmitting)
-            state[RADIO_STATE_SOST] |= RADIO_SOST_TRANSMITTING;
-        if (was_calling)
-            state[RADIO_STATE_SOST] |= RADIO_SOST_TONE_CALL;
-        execute_command(port, state, RADIO_COMMAND_DELAY_MS, r);
-    }
+    if (!query_state(port, state, r))
+        return false;
+    put_mode_command(state);
+    if (was_transmitting)
+        state[RADIO_STATE_SOST] |= RADIO_SOST_TRANSMITTING;
+    if (was_calling)
+        state[RADIO_STATE_SOST] |= RADIO_SOST_TONE_CALL;
+    return execute_command(port, state, RADIO_COMMAND_DELAY_MS, r);
 }
 
 }  // namespace
+
+void build_exact_image(const RS_EEPROM_IMAGE &radio, const RS_EEPROM_IMAGE &exact,
+                       RS_EEPROM_IMAGE &target)
+{
+    target = radio;
+    for (int address = 0; address < RS_IMAGE_SIZE; ++address)
+        if (is_programmable_address(address) && address != ADDR_N_RAB_KANALA)
+            target.bytes[address] = exact.bytes[address];
+}
 
 bool build_program_image(const ModelContext &ctx, const ProgramForm &form,
                          const RS_EEPROM_IMAGE &old_image, RS_EEPROM_IMAGE &new_image)
@@ -206,8 +261,12 @@ bool program_radio(const ModelContext &ctx, int &com_port_id, const ProgramForm 
     if (com_port_id < 0)
         return false;
     const int port = com_port_id;
-    if (!form.flag_conf_read) {
+    if (!form.flag_conf_read && !form.exact) {
         r.post(utf8_text("Сначала необходимо считать параметры"));
+        return false;
+    }
+    if (cancelled(run)) {
+        run->cancelled = true;
         return false;
     }
 
@@ -216,30 +275,55 @@ bool program_radio(const ModelContext &ctx, int &com_port_id, const ProgramForm 
         return false;
     const uint8_t nk0 = command[RADIO_STATE_NK];
 
-    const bool was_transmitting = command[RADIO_STATE_SOST] & RADIO_SOST_TRANSMITTING;
-    if (was_transmitting) {
+    bool was_transmitting = false;
+    bool was_calling = false;
+    // Every way out from here on; the caller may want the radio's state back.
+    const auto fail = [&]() {
+        if (run && run->restore_state_on_abort && (was_transmitting || was_calling)) {
+            run->state_restore_failed = !put_state_back(ctx, port, was_transmitting, was_calling);
+            if (run->state_restore_failed)
+                r.post(utf8_text("Ошибка: не удалось вернуть радиостанции прежнее состояние "
+                                 "(передача, тональный вызов)"));
+        }
+        return false;
+    };
+    const auto stop_requested = [&]() {
+        if (!cancelled(run))
+            return false;
+        run->cancelled = true;
+        return true;
+    };
+
+    if (command[RADIO_STATE_SOST] & RADIO_SOST_TRANSMITTING) {
+        was_transmitting = true;
+        if (run)
+            run->state_changed = true;
         command[RADIO_STATE_SOST] &= static_cast<uint8_t>(~RADIO_SOST_TRANSMITTING);
         put_mode_command(command);
         if (!execute_command(port, command, RADIO_COMMAND_DELAY_MS, r)) {
             r.post(utf8_text("Error: Уход с передачи при программировании"));
-            return false;
+            return fail();
         }
     }
-    const bool was_calling = command[RADIO_STATE_SOST] & RADIO_SOST_TONE_CALL;
-    if (was_calling) {
+    if (command[RADIO_STATE_SOST] & RADIO_SOST_TONE_CALL) {
+        was_calling = true;
+        if (run)
+            run->state_changed = true;
         command[RADIO_STATE_SOST] &= static_cast<uint8_t>(~RADIO_SOST_TONE_CALL);
         put_mode_command(command);
         if (!execute_command(port, command, RADIO_COMMAND_DELAY_MS, r)) {
             r.post(utf8_text("Error: Отмена тонвызова при программировании"));
-            return false;
+            return fail();
         }
     }
 
-    if (!form.form_filled) {
+    if (!form.form_filled && !form.exact) {
         r.post(utf8_text("Ошибка: Поля редактирования не заполнены."));
         r.pause(1000);
-        return false;
+        return fail();
     }
+    if (stop_requested())
+        return fail();
 
     RS_EEPROM_IMAGE old_image, new_image;
     bool form_refused = false;
@@ -247,31 +331,47 @@ bool program_radio(const ModelContext &ctx, int &com_port_id, const ProgramForm 
         if (run)
             run->form_refused = form_refused;
         r.post(utf8_text("Error: Проверка параметров в форме редактирования при программировании"));
-        return false;
+        return fail();
     }
     uint8_t keys_old[KEY_SLOTS], keys_new[KEY_SLOTS];
     scrambler_keys(old_image, keys_old);
     scrambler_keys(new_image, keys_new);
-    if (run && run->before_writing && !run->before_writing(old_image))
-        return false;
+    if (run) {
+        run->radio_before = old_image;
+        run->target = new_image;
+        run->images_ready = true;
+    }
+    if (stop_requested())
+        return fail();
+    if (run && run->before_writing && !run->before_writing(old_image, new_image))
+        return fail();
 
     constexpr int ROUNDS = 3;
     for (int round = 1; !images_equal(old_image, new_image); ++round) {
+        if (stop_requested())
+            return fail();
         if (run)
             run->writes_begun = true;
-        if (!send_differences(ctx, port, old_image, new_image, round))
-            return false;
+        if (!send_differences(ctx, port, old_image, new_image, round, run))
+            return fail();
+        if (stop_requested())
+            return fail();
         r.progress(ProgressStep::ReadBack, round);
         if (!read_image(port, &old_image, ctx)) {
             r.post(utf8_text(NO_CONTACT));
-            return false;
+            return fail();
+        }
+        if (run) {
+            run->read_back = old_image;
+            run->read_back_valid = true;
         }
         if (round == ROUNDS && !images_equal(old_image, new_image)) {
             r.post(utf8_text("Error: Не совпадает EEPROM "));
-            return false;
+            return fail();
         }
     }
 
-    restore_radio(ctx, port, form, nk0, keys_old, keys_new, was_transmitting, was_calling);
-    return true;
+    if (run)
+        run->memory_verified = true;
+    return restore_radio(ctx, port, form, nk0, keys_old, keys_new, was_transmitting, was_calling);
 }

@@ -23,6 +23,7 @@
 #include "tfm_message.h"
 #include "utils.h"
 #include "validation.h"
+#include "write_session.h"
 
 namespace {
 
@@ -214,20 +215,20 @@ void PROGRAMMATOR_K40::send_program_to_rs()
     form.form_filled = check_form_filled();
     read_form(form.conf);
 
-    // The radio's image just read is kept before anything is written to it.
+    // The radio's image just read is kept, and the run journalled, before anything is
+    // written to it.
+    WriteSession session(QStringLiteral("."), utf8_text("окно"),
+                         QString::fromLocal8Bit(station.Com_Port_Name), utf8_text("форма окна"));
     ProgramRun run;
-    run.before_writing = [this](const RS_EEPROM_IMAGE &radio) {
-        QString path, why;
-        if (write_backup(QStringLiteral("."), radio, QDateTime::currentDateTime(), &path, &why)) {
-            reporter().note(utf8_text("Резервная копия радиостанции: %1").arg(path));
-            return true;
-        }
-        reporter().post(utf8_text("Ошибка: не удалось сохранить резервную копию %1: %2. "
-                                  "В радиостанцию ничего не записано.")
-                            .arg(path, why));
-        return false;
+    run.before_writing = [this, &session](const RS_EEPROM_IMAGE &radio,
+                                          const RS_EEPROM_IMAGE &target) {
+        return session.begin(reporter(), radio, target);
     };
-    if (program_radio(model_context(), com_port_id, form, &run)) {
+    const bool ok = program_radio(model_context(), com_port_id, form, &run);
+    QString why;
+    if (!session.end(run, utf8_text(ok ? JOURNAL_RESULT_OK : JOURNAL_RESULT_FAILED), &why))
+        reporter().note(utf8_text("Журнал не дописан: %1").arg(why));
+    if (ok) {
         log_strip->clear();
         reporter().post(utf8_text("Запрограммировали - OK!"));
     } else {

@@ -57,8 +57,13 @@ struct K40Fixture {
     {
         SimRadioConfig config;
         config.image = image;
-        config.baud = BAUD;
         config.faults = faults;
+        return start_radio(config);
+    }
+    // Any radio; the line speed is the fixture's.
+    bool start_radio(SimRadioConfig config)
+    {
+        config.baud = BAUD;
         radio = std::make_unique<SimulatedRadio>(config);
         if (!radio->start())
             return false;

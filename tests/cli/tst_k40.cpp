@@ -471,11 +471,11 @@ void TestK40::failed_program_prints_restore_that_restores()
     QVERIFY(!r.err.contains(OK));
     QVERIFY2(in_order(r.err, {QStringLiteral("Ошибка программирования"),
                               QStringLiteral("могла быть записана частично"),
-                              QStringLiteral("k40 program ./backups/K40-")}),
+                              QStringLiteral("k40 restore ./backups/K40-")}),
              qPrintable(r.err));
     QCOMPARE(f.radio_image() != shipped_sample(), changed);
 
-    const QString restore = r.err.mid(r.err.indexOf(QStringLiteral("k40 program ./backups/")))
+    const QString restore = r.err.mid(r.err.indexOf(QStringLiteral("k40 restore ./backups/")))
                                 .section(QLatin1Char('\n'), 0, 0);
     f.radio->set_faults(SimFaults());
     const K40Result back = f.run_radio(restore.split(QLatin1Char(' ')).mid(1));

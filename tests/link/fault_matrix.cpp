@@ -109,7 +109,30 @@ struct Outcome {
     RS_EEPROM_IMAGE buffer{};  // the read's image buffer afterwards
     std::vector<Reply> replies;
     QStringList texts;
+    SimState state;  // the radio's afterwards
 };
+
+// The texts a failed run may end on, by operation.
+bool is_failure_ending(Op op, const QString &text)
+{
+    static const QStringList read = {
+        QStringLiteral("Не удалось войти в связь"),
+        QStringLiteral("Ответ не получен. Проверьте установки COM-порта в файле"),
+        QStringLiteral("Считаны неверные данные")};
+    static const QStringList program = {
+        QStringLiteral("Не удалось войти в связь"),
+        QStringLiteral("Error: Не совпадает EEPROM "),
+        QStringLiteral("Error: Отправка 8 пакетов в р/ст"),
+        QStringLiteral("Error: Уход с передачи при программировании"),
+        QStringLiteral("Error: Отмена тонвызова при программировании"),
+        QStringLiteral("Error: Проверка параметров в форме редактирования при программировании"),
+        QStringLiteral("Error: Получение состояния РС - чтени из COM порта."),
+        QStringLiteral("Error: Получение состояния РС - запись в COM порт"),
+        QStringLiteral("Ошибка: память радиостанции записана и проверена, но радиостанция не "
+                       "подтвердила рабочий канал и прежнее состояние (передача, тональный "
+                       "вызов)")};
+    return (op == Op::Read ? read : program).contains(text);
+}
 
 QByteArray bytes_of(const RS_EEPROM_IMAGE &img)
 {
@@ -216,6 +239,7 @@ private:
         out.ms = (clock_.now_us() - start) / 1000;
         last_port_ = port;
         out.radio = model.image();
+        out.state = model.state();
         out.texts = sink.texts;
         int seen[32] = {};
         const std::vector<SimFrame> &journal = model.journal();
@@ -285,6 +309,32 @@ public:
         const Outcome o = bench.run(c.op, faults, bench.old_image, &next);
         QStringList why;
         const QByteArray &old_image = bench.old_image;
+        const QString last = o.texts.isEmpty() ? QString() : o.texts.last();
+        if (!o.ok && !is_failure_ending(c.op, last))
+            why << QStringLiteral("failed, ending on \"%1\"").arg(last);
+        if (o.ok && is_failure_ending(c.op, last))
+            why << QStringLiteral("success reported after \"%1\"").arg(last);
+        const uint8_t nk0 = static_cast<uint8_t>(old_image[60]);
+        // The bits the run sets and clears; what a garbled reply does to the others is the
+        // radio's matter.
+        const uint8_t sost = o.state.sost
+                             & (RADIO_SOST_BIT3 | RADIO_SOST_TRANSMITTING | RADIO_SOST_TONE_CALL);
+        if (c.op == Op::Read && (o.state.nk != nk0 || sost != START_SOST))
+            why << QStringLiteral("the read changed the radio's state");
+        if (c.op == Op::Program && o.ok && (o.state.nk != bench.form.wc || sost != START_SOST))
+            why << QStringLiteral("success reported with the radio on channel %1, state 0x%2")
+                       .arg(o.state.nk)
+                       .arg(o.state.sost, 2, 16, QLatin1Char('0'));
+        // A failed run leaves the radio as it stood, off transmission, or off transmission
+        // and out of the tone call; only one that lost the radio while switching it back
+        // may have left it on the working channel already.
+        const uint8_t off_air = START_SOST & ~RADIO_SOST_TRANSMITTING;
+        if (c.op == Op::Program && !o.ok
+            && ((o.state.nk != nk0 && o.state.nk != bench.form.wc)
+                || (sost != START_SOST && sost != off_air && sost != 0)))
+            why << QStringLiteral("failed with the radio on channel %1, state 0x%2")
+                       .arg(o.state.nk)
+                       .arg(o.state.sost, 2, 16, QLatin1Char('0'));
         if (c.op == Op::Read) {
             if (o.radio != old_image)
                 why << QStringLiteral("the read changed the radio");
