@@ -52,13 +52,17 @@ struct K40Fixture {
 
     QString path(const QString &name) const { return dir.filePath(name); }
 
-    // A radio holding `image`; torvel.txt names its device.
-    bool start_radio(const QByteArray &image, const SimFaults &faults = SimFaults())
+    // A radio holding `image`; torvel.txt names its device. `adapter_ms` puts a USB serial
+    // adapter with that latency timer on the line, `start_ms` is the radio's start delay.
+    bool start_radio(const QByteArray &image, const SimFaults &faults = SimFaults(),
+                     int adapter_ms = 0, int start_ms = 0)
     {
         SimRadioConfig config;
         config.image = image;
         config.baud = BAUD;
         config.faults = faults;
+        config.adapter_latency_ms = adapter_ms;
+        config.reply_latency_ms = start_ms;
         radio = std::make_unique<SimulatedRadio>(config);
         if (!radio->start())
             return false;
