@@ -519,8 +519,12 @@ void TestK40::port_failures_say_why_data()
 {
     QTest::addColumn<PortTrouble>("trouble");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("no such device") << NoDevice << QStringLiteral("нет такого устройства");
-    QTest::newRow("in use") << HeldByAnother << QStringLiteral("порт занят другой программой");
+    // The machine's own ports follow, or the word that there are none.
+    QTest::newRow("no such device") << NoDevice << QStringLiteral("нет такого устройства; ");
+    // This test holds the port.
+    QTest::newRow("in use") << HeldByAnother
+                            << QStringLiteral("порт занят другой программой: cli_k40 (PID %1)")
+                                   .arg(QCoreApplication::applicationPid());
     QTest::newRow("no permission") << NoPermission << QStringLiteral("нет прав доступа");
 }
 
