@@ -139,7 +139,8 @@ PortSurvey survey_ports(const SystemRoots &roots)
         }
         bool ok = false;
         const int latency =
-            read_line(roots.sys + QStringLiteral("/bus/usb-serial/devices/%1/latency_timer").arg(name))
+            read_line(roots.sys
+                      + QStringLiteral("/bus/usb-serial/devices/%1/latency_timer").arg(name))
                 .toInt(&ok);
         if (ok)
             p.latency_ms = latency;
@@ -147,7 +148,8 @@ PortSurvey survey_ports(const SystemRoots &roots)
     }
 
     const QDir usb_devices(roots.sys + QStringLiteral("/bus/usb/devices"));
-    for (const QString &name : usb_devices.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+    for (const QString &name :
+         usb_devices.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
         const QString dir = usb_devices.filePath(name);
         if (usb_id_of(dir) == QLatin1String("1a86:7523") && has_no_tty(dir))
             survey.trouble << QStringLiteral(
@@ -220,8 +222,8 @@ QString port_holders(const QString &device, const SystemRoots &roots)
         if (!numeric || pid == self)
             continue;
         const QDir fds(proc.filePath(pid + QStringLiteral("/fd")));
-        for (const QFileInfo &fd : fds.entryInfoList(QDir::AllEntries | QDir::System
-                                                     | QDir::NoDotAndDotDot)) {
+        for (const QFileInfo &fd :
+             fds.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
             if (fd.symLinkTarget() != target)
                 continue;
             holders << QStringLiteral("%1 (PID %2)")
@@ -229,5 +231,6 @@ QString port_holders(const QString &device, const SystemRoots &roots)
             break;
         }
     }
-    return holders.isEmpty() ? QString() : QStringLiteral(": ") + holders.join(QStringLiteral(", "));
+    return holders.isEmpty() ? QString()
+                             : QStringLiteral(": ") + holders.join(QStringLiteral(", "));
 }

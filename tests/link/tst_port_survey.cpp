@@ -137,12 +137,18 @@ private slots:
     {
         QTest::addColumn<QString>("usb_id");
         QTest::addColumn<QString>("chip");
-        QTest::newRow("FT232R") << "0403:6001" << "FTDI";
-        QTest::newRow("FT232H") << "0403:6014" << "FTDI";
-        QTest::newRow("CH340") << "1a86:7523" << "WCH CH340";
-        QTest::newRow("PL2303") << "067b:2303" << "Prolific PL2303";
-        QTest::newRow("CP210x") << "10c4:ea60" << "Silicon Labs CP210x";
-        QTest::newRow("another device") << "2341:0043" << "";
+        QTest::newRow("FT232R") << "0403:6001"
+                                << "FTDI";
+        QTest::newRow("FT232H") << "0403:6014"
+                                << "FTDI";
+        QTest::newRow("CH340") << "1a86:7523"
+                               << "WCH CH340";
+        QTest::newRow("PL2303") << "067b:2303"
+                                << "Prolific PL2303";
+        QTest::newRow("CP210x") << "10c4:ea60"
+                                << "Silicon Labs CP210x";
+        QTest::newRow("another device") << "2341:0043"
+                                        << "";
     }
     void adapter_chips()
     {
@@ -159,10 +165,13 @@ private slots:
             << "/dev/ttyUSB0\t/dev/serial/by-id/" + FTDI_BY_ID
                    + "\tUSB 0403:6001 FTDI (FT232R USB UART)\tтаймер задержки 16 мс\tдоступ есть";
         QTest::newRow("CH340 without a timer")
-            << "ttyUSB1" << "/dev/ttyUSB1\t-\tUSB 1a86:7523 WCH CH340 (USB Serial)\t-\tдоступ есть";
+            << "ttyUSB1"
+            << "/dev/ttyUSB1\t-\tUSB 1a86:7523 WCH CH340 (USB Serial)\t-\tдоступ есть";
         QTest::newRow("ACM device of no known chip")
-            << "ttyACM0" << "/dev/ttyACM0\t-\tUSB 2341:0043\t-\tдоступ есть";
-        QTest::newRow("port on the board") << "ttyS0" << "/dev/ttyS0\t-\t-\t-\tдоступ есть";
+            << "ttyACM0"
+            << "/dev/ttyACM0\t-\tUSB 2341:0043\t-\tдоступ есть";
+        QTest::newRow("port on the board") << "ttyS0"
+                                           << "/dev/ttyS0\t-\t-\t-\tдоступ есть";
     }
     void lists_every_port_with_its_adapter()
     {
@@ -221,10 +230,13 @@ private slots:
     {
         QTest::addColumn<bool>("typical");
         QTest::addColumn<QStringList>("texts");
-        QTest::newRow("ports and a claimed CH340")
-            << true
-            << QStringList{"; имеющиеся порты: ", "/dev/serial/by-id/" + FTDI_BY_ID,
-                           "ttyS0, ", "Com_Port_Name", "; адаптер WCH CH340", "brltty"};
+        QTest::newRow("ports and a claimed CH340") << true
+                                                   << QStringList{"; имеющиеся порты: ",
+                                                                  "/dev/serial/by-id/" + FTDI_BY_ID,
+                                                                  "ttyS0, ",
+                                                                  "Com_Port_Name",
+                                                                  "; адаптер WCH CH340",
+                                                                  "brltty"};
         QTest::newRow("no port at all")
             << false << QStringList{"; последовательных портов в системе не найдено"};
     }
