@@ -100,6 +100,8 @@ private slots:
     void program_then_verify_with_backup();
     void read_and_program_through_an_adapter_data();
     void read_and_program_through_an_adapter();
+    void stable_device_name_data();
+    void stable_device_name();
     void dry_run_writes_nothing();
     void failing_backup_folder_writes_nothing();
     void failed_program_prints_restore_that_restores_data();
@@ -406,6 +408,35 @@ void TestK40::read_and_program_through_an_adapter()
     QVERIFY2(p.status == K40_OK && p.err.contains(OK), qPrintable(p.err));
     QCOMPARE(f.radio_image(), with_byte(known, ADDR_N_RAB_KANALA, uint8_t(shipped_sample()[60])));
     QCOMPARE(int(f.radio->state().nk), 7);
+}
+
+void TestK40::stable_device_name_data()
+{
+    QTest::addColumn<bool>("option");  // named by --port, torvel.txt naming another port
+    QTest::newRow("in torvel.txt") << false;
+    QTest::newRow("--port") << true;
+}
+
+// A technician names the cable by its link under /dev/serial/by-id/, far longer than the
+// 31 characters the port name once had.
+void TestK40::stable_device_name()
+{
+    QFETCH(bool, option);
+    K40Fixture f;
+    const QString link = f.path(QStringLiteral(
+        "serial/by-id/usb-Silicon_Labs_CP2102_USB_to_UART_Bridge_Controller_0001-if00-port0"));
+    QVERIFY(QDir().mkpath(QFileInfo(link).path()));
+    QVERIFY(QFileInfo(link).fileName().size() > 60);
+    QVERIFY(f.start_radio(shipped_sample(), SimFaults(), 0, 0, link));
+    QStringList arguments{QStringLiteral("read"), QStringLiteral("-o"), QStringLiteral("r.eep")};
+    if (option) {
+        QVERIFY(put_file(f.path(QStringLiteral("torvel.txt")),
+                         "[Com_Port_Name]= [/dev/ttyK40none]\n[Com_Port_BaudRate]= [9600]\n"));
+        arguments << QStringLiteral("--port") << link;
+    }
+    const K40Result r = f.run_radio(arguments);
+    QVERIFY2(r.status == K40_OK, qPrintable(r.err));
+    QCOMPARE(file_bytes(f.path(QStringLiteral("r.eep"))), shipped_sample());
 }
 
 void TestK40::file_for_another_band_is_refused_data()
