@@ -26,6 +26,7 @@
 #include "image_file.h"
 #include "interrupt.h"
 #include "journal.h"
+#include "port_survey.h"
 #include "radio_operations.h"
 #include "radio_protocol.h"
 #include "settings_report.h"
@@ -57,8 +58,8 @@ const std::vector<Command> &commands()
     static const std::vector<Command> list = {
         {"ports",
          "",
-         "список последовательных портов: имя, описание, изготовитель, "
-         "USB vendor:product",
+         "последовательные порты: устройство, постоянное имя, адаптер (USB vendor:product, "
+         "микросхема), таймер задержки, доступ; адаптеры без порта",
          {},
          0,
          0},
@@ -467,19 +468,13 @@ QString Run::restore_command(const QString &backup) const
 
 int Run::ports()
 {
-    const QList<QSerialPortInfo> list = QSerialPortInfo::availablePorts();
-    if (list.isEmpty())
+    const PortSurvey survey = survey_ports();
+    if (survey.ports.empty())
         sink_.line(QStringLiteral("Последовательные порты не найдены."));
-    for (const QSerialPortInfo &p : list) {
-        QString usb;
-        if (p.hasVendorIdentifier() && p.hasProductIdentifier())
-            usb = QString::number(p.vendorIdentifier(), 16).rightJustified(4, QLatin1Char('0'))
-                  + QLatin1Char(':')
-                  + QString::number(p.productIdentifier(), 16).rightJustified(4, QLatin1Char('0'));
-        print(QStringList{p.systemLocation(), p.description(), p.manufacturer(), usb}.join(
-                  QLatin1Char('\t'))
-              + QLatin1Char('\n'));
-    }
+    for (const SurveyedPort &p : survey.ports)
+        print(port_line(p) + QLatin1Char('\n'));
+    for (const QString &t : survey.trouble)
+        sink_.line(t);
     return K40_OK;
 }
 

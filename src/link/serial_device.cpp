@@ -2,6 +2,7 @@
 
 #include "deadline.h"
 #include "messages.h"
+#include "port_survey.h"
 
 #include <QSerialPort>
 #include <QThread>
@@ -41,7 +42,8 @@ constexpr int DRAIN_POLL_MS = 2;
 QString open_failure_reason(const QSerialPort &port, const char *name)
 {
     switch (port.error()) {
-    case QSerialPort::DeviceNotFoundError: return QStringLiteral("нет такого устройства");
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("нет такого устройства") + missing_port_advice();
     case QSerialPort::PermissionError:
     case QSerialPort::OpenError: break;
     default: return port.errorString();
@@ -64,7 +66,8 @@ QString open_failure_reason(const QSerialPort &port, const char *name)
             .arg(group);
     }
 #endif
-    return QStringLiteral("порт занят другой программой");
+    return QStringLiteral("порт занят другой программой")
+           + port_holders(QString::fromLocal8Bit(name));
 }
 
 // A USB adapter holds short answers until its latency timer runs out (16 ms by default);
@@ -118,7 +121,8 @@ bool QtSerialDevice::open(const char *name, int speed)
     // Held until close, whatever lock folder each program uses: two programs never share a
     // port.
     if (::flock(static_cast<int>(port->handle()), LOCK_EX | LOCK_NB) != 0) {
-        last_error_ = QStringLiteral("порт занят другой программой");
+        last_error_ = QStringLiteral("порт занят другой программой")
+                      + port_holders(port->portName());
         write_diagnostic("Не удалось открыть порт\n");
         port->close();
         delete port;

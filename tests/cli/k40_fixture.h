@@ -52,15 +52,21 @@ struct K40Fixture {
 
     QString path(const QString &name) const { return dir.filePath(name); }
 
-    // A radio holding `image`; torvel.txt names its device.
-    bool start_radio(const QByteArray &image, const SimFaults &faults = SimFaults())
+    // A radio holding `image`; torvel.txt names its device, or `link` to it when given.
+    // `adapter_ms` puts a USB serial adapter with that latency timer on the line, `start_ms`
+    // is the radio's start delay.
+    bool start_radio(const QByteArray &image, const SimFaults &faults = SimFaults(),
+                     int adapter_ms = 0, int start_ms = 0, const QString &link = QString())
     {
         SimRadioConfig config;
         config.image = image;
         config.faults = faults;
+        config.adapter_latency_ms = adapter_ms;
+        config.reply_latency_ms = start_ms;
+        config.link_path = link;
         return start_radio(config);
     }
-    // Any radio; the line speed is the fixture's.
+    // Any radio; the line speed is the fixture's. torvel.txt names its link, if it has one.
     bool start_radio(SimRadioConfig config)
     {
         config.baud = BAUD;
@@ -69,7 +75,7 @@ struct K40Fixture {
             return false;
         return put_file(path(QStringLiteral("torvel.txt")),
                         QStringLiteral("[Com_Port_Name]= [%1]\n[Com_Port_BaudRate]= [%2]\n")
-                            .arg(radio->device_name())
+                            .arg(radio->port_name())
                             .arg(BAUD)
                             .toUtf8());
     }

@@ -98,6 +98,10 @@ private slots:
 
     void read_saves_the_radio_image();
     void program_then_verify_with_backup();
+    void read_and_program_through_an_adapter_data();
+    void read_and_program_through_an_adapter();
+    void stable_device_name_data();
+    void stable_device_name();
     void dry_run_writes_nothing();
     void failing_backup_folder_writes_nothing();
     void failed_program_prints_restore_that_restores_data();
@@ -376,6 +380,65 @@ void TestK40::program_then_verify_with_backup()
     QCOMPARE(f.backups().size(), 2);
 }
 
+void TestK40::read_and_program_through_an_adapter_data()
+{
+    QTest::addColumn<int>("adapter");  // the adapter's latency timer, ms
+    QTest::addColumn<int>("start");    // the radio's start delay, ms
+    QTest::newRow("16 ms, radio 9 ms") << 16 << 9;
+    QTest::newRow("32 ms, radio 8 ms") << 32 << 8;
+    QTest::newRow("Bluetooth 64 ms, radio 10 ms") << 64 << 10;
+}
+
+// The cables technicians use hold short answers back. run(), not run_radio(): a retry on no
+// answer would hide exactly this failure.
+void TestK40::read_and_program_through_an_adapter()
+{
+    QFETCH(int, adapter);
+    QFETCH(int, start);
+    K40Fixture f;
+    QVERIFY(f.start_radio(shipped_sample(), SimFaults(), adapter, start));
+    const K40Result r = f.run(
+        {QStringLiteral("read"), QStringLiteral("-o"), QStringLiteral("radio.eep")});
+    QVERIFY2(r.status == K40_OK, qPrintable(r.err));
+    QCOMPARE(file_bytes(f.path(QStringLiteral("radio.eep"))), shipped_sample());
+
+    const QByteArray known = known_image(station_of(f));
+    QVERIFY(put_file(f.path(QStringLiteral("known.eep")), known));
+    const K40Result p = f.run({QStringLiteral("program"), QStringLiteral("known.eep")});
+    QVERIFY2(p.status == K40_OK && p.err.contains(OK), qPrintable(p.err));
+    QCOMPARE(f.radio_image(), with_byte(known, ADDR_N_RAB_KANALA, uint8_t(shipped_sample()[60])));
+    QCOMPARE(int(f.radio->state().nk), 7);
+}
+
+void TestK40::stable_device_name_data()
+{
+    QTest::addColumn<bool>("option");  // named by --port, torvel.txt naming another port
+    QTest::newRow("in torvel.txt") << false;
+    QTest::newRow("--port") << true;
+}
+
+// A technician names the cable by its link under /dev/serial/by-id/, far longer than the
+// 31 characters the port name once had.
+void TestK40::stable_device_name()
+{
+    QFETCH(bool, option);
+    K40Fixture f;
+    const QString link = f.path(QStringLiteral(
+        "serial/by-id/usb-Silicon_Labs_CP2102_USB_to_UART_Bridge_Controller_0001-if00-port0"));
+    QVERIFY(QDir().mkpath(QFileInfo(link).path()));
+    QVERIFY(QFileInfo(link).fileName().size() > 60);
+    QVERIFY(f.start_radio(shipped_sample(), SimFaults(), 0, 0, link));
+    QStringList arguments{QStringLiteral("read"), QStringLiteral("-o"), QStringLiteral("r.eep")};
+    if (option) {
+        QVERIFY(put_file(f.path(QStringLiteral("torvel.txt")),
+                         "[Com_Port_Name]= [/dev/ttyK40none]\n[Com_Port_BaudRate]= [9600]\n"));
+        arguments << QStringLiteral("--port") << link;
+    }
+    const K40Result r = f.run_radio(arguments);
+    QVERIFY2(r.status == K40_OK, qPrintable(r.err));
+    QCOMPARE(file_bytes(f.path(QStringLiteral("r.eep"))), shipped_sample());
+}
+
 void TestK40::file_for_another_band_is_refused_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -487,8 +550,12 @@ void TestK40::port_failures_say_why_data()
 {
     QTest::addColumn<PortTrouble>("trouble");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("no such device") << NoDevice << QStringLiteral("нет такого устройства");
-    QTest::newRow("in use") << HeldByAnother << QStringLiteral("порт занят другой программой");
+    // The machine's own ports follow, or the word that there are none.
+    QTest::newRow("no such device") << NoDevice << QStringLiteral("нет такого устройства; ");
+    // This test holds the port.
+    QTest::newRow("in use") << HeldByAnother
+                            << QStringLiteral("порт занят другой программой: cli_k40 (PID %1)")
+                                   .arg(QCoreApplication::applicationPid());
     QTest::newRow("no permission") << NoPermission << QStringLiteral("нет прав доступа");
 }
 

@@ -5,9 +5,15 @@
 #include "radio_protocol.h"
 #include "radio_model.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +33,46 @@ std::vector<SimAction> feed(RadioModel &m, const QByteArray &bytes)
 QByteArray packet(int address, int value)
 {
     return QByteArray("$PD") + char(address) + char(value) + '\r';
+}
+
+// One request on the radio's device opened raw, as a serial port would be: the size of
+// every piece a read returned and when the reply was complete, in ms after the request.
+struct Arrival {
+    QList<int> pieces;
+    qint64 complete_ms = -1;
+};
+
+Arrival exchange(const QString &device, int baud, const QByteArray &request, int length)
+{
+    Arrival a;
+    const int fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY);
+    if (fd < 0)
+        return a;
+    termios t{};
+    tcgetattr(fd, &t);
+    cfmakeraw(&t);
+    cfsetspeed(&t, baud == 57600 ? B57600 : B9600);
+    tcsetattr(fd, TCSANOW, &t);
+    QElapsedTimer clock;
+    clock.start();
+    int got = 0;
+    if (::write(fd, request.constData(), size_t(request.size())) == request.size()) {
+        while (got < length && clock.elapsed() < 5000) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0)
+                continue;
+            char buffer[2048];
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            a.pieces << int(n);
+            got += int(n);
+        }
+    }
+    if (got == length)
+        a.complete_ms = clock.elapsed();
+    ::close(fd);
+    return a;
 }
 
 }  // namespace
@@ -299,6 +345,58 @@ private slots:
         QCOMPARE(com_read(port, reply, RADIO_STATE_SIZE) == RADIO_STATE_SIZE, answered);
         com_close(port);
         radio.stop();
+    }
+
+    // Through the adapter a reply reaches the computer in packets of at most 62 bytes, each
+    // when 62 are waiting or the latency timer, started by its first byte, runs out. Lower
+    // bounds are the model's own; upper bounds leave room for a busy machine.
+    void adapter_hands_over_in_packets_data()
+    {
+        QTest::addColumn<int>("adapter");
+        QTest::addColumn<int>("start");  // the radio's start delay
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("length");
+        const QByteArray state("$PSS\r"), dump("$PSE\r");
+        QTest::newRow("state reply, 16 ms, radio 10 ms") << 16 << 10 << 9600 << state << 7;
+        QTest::newRow("state reply, 32 ms") << 32 << 0 << 9600 << state << 7;
+        QTest::newRow("dump, 16 ms at 57600 bit/s") << 16 << 0 << 57600 << dump << 918;
+        QTest::newRow("dump, Bluetooth 64 ms") << 64 << 0 << 9600 << dump << 918;
+    }
+    void adapter_hands_over_in_packets()
+    {
+        QFETCH(int, adapter);
+        QFETCH(int, start);
+        QFETCH(int, baud);
+        QFETCH(QByteArray, request);
+        QFETCH(int, length);
+        SimRadioConfig config;
+        config.image = test_image();
+        config.baud = baud;
+        config.adapter_latency_ms = adapter;
+        config.reply_latency_ms = start;
+        SimulatedRadio radio(config);
+        QVERIFY(radio.start());
+        const Arrival a = exchange(radio.device_name(), baud, request, length);
+        radio.stop();
+
+        QVERIFY2(a.complete_ms >= 0, "the reply did not arrive whole");
+        const qint64 line_ms = qint64(length) * 10000 / baud;
+        const QString seen = QStringLiteral("pieces %1 complete after %2 ms")
+                                 .arg(QString::number(a.pieces.size()))
+                                 .arg(a.complete_ms);
+        QVERIFY2(a.complete_ms >= start + line_ms, qPrintable(seen));
+        QVERIFY2(a.complete_ms < start + line_ms + adapter + 300, qPrintable(seen));
+        if (length < 62) {
+            // A short reply waits out the whole timer and comes in one packet.
+            QVERIFY2(a.complete_ms >= start + adapter, qPrintable(seen));
+            QCOMPARE(a.pieces, QList<int>{length});
+        } else {
+            // A reader late by a packet sees two together, never part of one.
+            QVERIFY2(a.pieces.size() > 1, qPrintable(seen));
+            for (int i = 0; i + 1 < a.pieces.size(); ++i)
+                QVERIFY2(a.pieces[i] % 62 == 0, qPrintable(seen));
+        }
     }
 
     void executable_refuses_bad_options_data()

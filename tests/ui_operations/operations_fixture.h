@@ -67,8 +67,11 @@ struct WindowFixture {
 
     // The read's first state reply must arrive within 2.5 byte times of nothing: at 19200
     // bit/s that leaves the simulated radio's thread about 5 ms to be scheduled.
+    // `adapter_ms` puts a USB serial adapter with that latency timer on the line,
+    // `start_ms` is the radio's start delay before every answer.
     explicit WindowFixture(const QByteArray &image = sample_image(), int sost = 0,
-                           const SimFaults &faults = SimFaults(), int baud = 19200)
+                           const SimFaults &faults = SimFaults(), int baud = 19200,
+                           int adapter_ms = 0, int start_ms = 0)
     {
         set_default_sleeper(&sleeper);
         QDir::setCurrent(dir.path());
@@ -77,6 +80,8 @@ struct WindowFixture {
         config.baud = baud;
         config.sost = sost;
         config.faults = faults;
+        config.adapter_latency_ms = adapter_ms;
+        config.reply_latency_ms = start_ms;
         radio = std::make_unique<SimulatedRadio>(config);
         radio->start();
         station = shipped_station(dir.path());

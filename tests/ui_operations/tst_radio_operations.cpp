@@ -49,6 +49,8 @@ class TestRadioOperations : public QObject {
     Q_OBJECT
 private slots:
     void read_fills_the_form();
+    void read_through_an_adapter_data();
+    void read_through_an_adapter();
     void read_failures_data();
     void read_failures();
     void program_edited_form();
@@ -80,6 +82,29 @@ void TestRadioOperations::read_fills_the_form()
     QCOMPARE(bad.last_message(), u("Параметры считаны, но имеются ошибки в данных."));
     QVERIFY(bad.w().flag_conf_read);
     QCOMPARE(bad.cell(0, 0), QStringLiteral("0"));
+}
+
+void TestRadioOperations::read_through_an_adapter_data()
+{
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<int>("adapter");  // the adapter's latency timer, ms
+    QTest::addColumn<int>("start");    // the radio's start delay, ms
+    QTest::newRow("16 ms, radio 8 ms, 9600 bit/s") << 9600 << 16 << 8;
+    QTest::newRow("32 ms, radio 10 ms") << 19200 << 32 << 10;
+    QTest::newRow("Bluetooth 64 ms") << 19200 << 64 << 0;
+}
+
+void TestRadioOperations::read_through_an_adapter()
+{
+    QFETCH(int, baud);
+    QFETCH(int, adapter);
+    QFETCH(int, start);
+    WindowFixture f(sample_image(), 0, SimFaults(), baud, adapter, start);
+    f.w().run_operation(2004);
+    QCOMPARE(f.last_message(), u("Параметры считаны."));
+    QVERIFY(f.w().flag_conf_read);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(f.w().image.bytes), RS_IMAGE_SIZE),
+             sample_image());
 }
 
 void TestRadioOperations::read_failures_data()
@@ -269,10 +294,13 @@ void TestRadioOperations::port_that_does_not_open_says_why()
     std::memcpy(f.station.Com_Port_Name, missing.constData(), size_t(missing.size()));
     f.window = std::make_unique<PROGRAMMATOR_K40>(nullptr, &f.station, &f.dialogs, &f.sleeper);
     f.w().run_operation(2004);
-    // The strip says what it always says; the reason goes beside it.
+    // The strip says what it always says; the reason, then the ports there are, go beside
+    // it.
     QCOMPARE(f.messages().last(), u("Не удалось войти в связь"));
-    QVERIFY2(log_notes(f.w()).contains(u("Не удалось открыть порт %1: нет такого устройства")
-                                           .arg(QString::fromLocal8Bit(missing))),
+    QVERIFY2(!log_notes(f.w())
+                  .filter(u("Не удалось открыть порт %1: нет такого устройства; ")
+                              .arg(QString::fromLocal8Bit(missing)))
+                  .isEmpty(),
              qPrintable(log_notes(f.w()).join(QLatin1Char('|'))));
 }
 
