@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 
 #include <csignal>
 #include <cstdio>
@@ -87,8 +88,14 @@ int main(int argc, char *argv[])
     const QCommandLineOption journal({QStringLiteral("j"), QStringLiteral("journal")},
                                      QStringLiteral("Append one line per received frame to FILE."),
                                      QStringLiteral("FILE"));
-    parser.addOptions({link, baud, commit, latency, adapter, deaf, state, transmitting, tone_call,
-                       seed, fault, vanish, journal});
+    const QCommandLineOption control(
+        QStringLiteral("control"),
+        QStringLiteral("Watch FILE for a line \"unplug\" (the cable is pulled) or \"plug "
+                       "IMAGE.eep\" (another radio with that image on the cable, under the same "
+                       "--link path); each new content of FILE is one command."),
+        QStringLiteral("FILE"));
+    parser.addOptions({control, link, baud, commit, latency, adapter, deaf, state, transmitting,
+                       tone_call, seed, fault, vanish, journal});
     parser.process(app);
 
     const QStringList args = parser.positionalArguments();
@@ -145,8 +152,32 @@ int main(int argc, char *argv[])
         std::printf("link: %s\n", qPrintable(config.link_path));
     std::fflush(stdout);
 
-    while (!stop_requested && !radio.vanished())
+    QByteArray last_command;
+    while (!stop_requested && (!radio.vanished() || parser.isSet(control))) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (!parser.isSet(control))
+            continue;
+        QFile f(parser.value(control));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray command = f.readAll().trimmed();
+        if (command == last_command)
+            continue;
+        last_command = command;
+        if (command == "unplug") {
+            radio.unplug();
+            std::printf("unplugged\n");
+        } else if (command.startsWith("plug ")) {
+            SimRadioConfig next = config;
+            next.eep_path = QString::fromLocal8Bit(command.mid(5).trimmed());
+            QString why;
+            if (radio.plug_in(next, &why))
+                std::printf("device: %s\n", qPrintable(radio.device_name()));
+            else
+                std::printf("plug failed: %s\n", qPrintable(why));
+        }
+        std::fflush(stdout);
+    }
     if (radio.vanished()) {
         std::printf("vanished\n");
         std::fflush(stdout);

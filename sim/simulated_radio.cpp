@@ -119,6 +119,16 @@ void SimulatedRadio::stop()
     link_made_ = false;
 }
 
+void SimulatedRadio::unplug() { stop(); }
+
+bool SimulatedRadio::plug_in(SimRadioConfig config, QString *error)
+{
+    stop();
+    config.link_path = config_.link_path;
+    config_ = config;
+    return start(error);
+}
+
 void SimulatedRadio::close_device()
 {
     if (master_ >= 0)

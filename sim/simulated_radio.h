@@ -45,6 +45,11 @@ public:
 
     bool start(QString *error = nullptr);
     void stop();
+    // The cable pulled: the device and its link go away until plug_in.
+    void unplug();
+    // Another radio (or the same one again) on the cable: a new device under the same link
+    // path, with `config`'s image, state and faults.
+    bool plug_in(SimRadioConfig config, QString *error = nullptr);
 
     QString device_name() const { return device_name_; }  // "/dev/pts/N"
     // What the programmer should open: the link path if one was asked for.

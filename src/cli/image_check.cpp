@@ -26,8 +26,7 @@ std::vector<int> writable_differences(const RS_EEPROM_IMAGE &a, const RS_EEPROM_
     return differing(a, b, true);
 }
 
-std::vector<int> unwritable_differences(const RS_EEPROM_IMAGE &radio,
-                                        const RS_EEPROM_IMAGE &target)
+std::vector<int> unwritable_differences(const RS_EEPROM_IMAGE &radio, const RS_EEPROM_IMAGE &target)
 {
     return differing(radio, target, false);
 }

@@ -80,6 +80,15 @@ const std::vector<Command> &commands()
          "(кроме номера рабочего канала, адрес 60); различия объясняются по полям",
          RADIO_OPTIONS, 1, 1},
         {"journal", "", "журнал записей в радиостанции (journal.csv), новые сверху", {}, 0, 0},
+        {"series", "ФАЙЛ [--count N] [--sheets ПАПКА] [--json]",
+         "запрограммировать конфигурацию файла в радиостанцию за радиостанцией: ждать "
+         "подключения, считать, сохранить резервную копию, записать отличия с проверкой, "
+         "дописать журнал; затем ждать отключения и следующую радиостанцию. Ctrl-C "
+         "заканчивает серию",
+         RADIO_OPTIONS
+             + QStringList{QStringLiteral("--count"), QStringLiteral("--sheets"),
+                           QStringLiteral("--json")},
+         1, 1},
         {"show", "ФАЙЛ [--json]",
          "показать конфигурацию файла: каналы, тоны, громкость, "
          "микрофон, рабочий канал, запрет частот, диапазон",
@@ -129,6 +138,10 @@ QString option_help(const QString &option)
         {QStringLiteral("--dry-run"),
          QStringLiteral("  --dry-run       только показать, что было бы записано")},
         {QStringLiteral("-o"), QStringLiteral("  -o ФАЙЛ         выходной файл")},
+        {QStringLiteral("--count"),
+         QStringLiteral("  --count N       закончить после N радиостанций")},
+        {QStringLiteral("--sheets"),
+         QStringLiteral("  --sheets ПАПКА  отчет о настройках каждой радиостанции в ПАПКУ")},
     };
     const auto it = help.find(option);
     return it == help.end() ? QString() : it->second;
@@ -315,6 +328,9 @@ private:
     };
     int write_run(const ProgramForm &form, const TextForm *file, const QString &path,
                   const RadioRunInterrupts *series = nullptr, WriteOutcome *outcome = nullptr);
+    int series();
+    bool wait_for_radio(const RadioRunInterrupts &interrupts, bool announce);
+    bool wait_for_disconnect(const RadioRunInterrupts &interrupts);
     QStringList unwritable_lines(const RS_EEPROM_IMAGE &radio, const RS_EEPROM_IMAGE &target);
     QStringList computed_lines(const RS_EEPROM_IMAGE &file, const RS_EEPROM_IMAGE &target);
     int dry_run(const TextForm &file);
@@ -340,6 +356,8 @@ int Run::execute()
         return program();
     if (name == QLatin1String("restore"))
         return restore();
+    if (name == QLatin1String("series"))
+        return series();
     if (name == QLatin1String("verify"))
         return verify();
     if (name == QLatin1String("show"))
@@ -665,6 +683,244 @@ int Run::write_run(const ProgramForm &form, const TextForm *file, const QString 
     if (run.cancelled)
         return K40_RADIO;
     return session.backup_failed() || run.form_refused ? K40_DATA : K40_RADIO;
+}
+
+// ---- A series of radios --------------------------------------------------------------
+
+constexpr int SERIES_POLL_MS = 1000;
+
+// Sleeps in short steps so that an interrupt ends the wait at once.
+bool nap(const RadioRunInterrupts &interrupts, int ms)
+{
+    for (int slept = 0; slept < ms; slept += 50) {
+        if (interrupts.requested().load())
+            return false;
+        QThread::msleep(50);
+    }
+    return !interrupts.requested().load();
+}
+
+bool state_reply_framed(const uint8_t *state)
+{
+    return state[0] == '$' && state[1] == 'S' && state[2] == 'S' && state[6] == 0x0D;
+}
+
+// A radio answers on the port: the device is there, the port opens (its wake-up sequence)
+// and the state query gets a framed reply. Quiet: a missing radio is what the series waits
+// for, not an error. A port nobody answers on is closed again, so that a radio connected
+// later gets the wake-up of a fresh open.
+bool radio_answers(const STATION_CONFIG &station, int &port)
+{
+    if (!QFileInfo::exists(QString::fromLocal8Bit(station.Com_Port_Name)))
+        return false;
+    port = com_open(station.Com_Port_Name, station.Com_Port_BaudRate);
+    if (port < 0)
+        return false;
+    uint8_t state[RADIO_STATE_SIZE] = {};
+    const Reporter quiet;
+    if (query_state(port, state, quiet) && state_reply_framed(state))
+        return true;
+    com_close(port);
+    port = -1;
+    return false;
+}
+
+bool Run::wait_for_radio(const RadioRunInterrupts &interrupts, bool announce)
+{
+    if (announce)
+        sink_.line(QStringLiteral("Ожидание радиостанции на порту %1 (Ctrl-C - закончить "
+                                  "серию)...")
+                       .arg(QString::fromLocal8Bit(station_.Com_Port_Name)));
+    for (;;) {
+        if (interrupts.requested().load())
+            return false;
+        if (radio_answers(station_, port_))
+            return true;
+        if (!nap(interrupts, SERIES_POLL_MS))
+            return false;
+    }
+}
+
+// Gone when the device disappears or goes away under the open port (the cable pulled and
+// another radio plugged in between two polls), or when the radio misses two state queries
+// in a row.
+bool Run::wait_for_disconnect(const RadioRunInterrupts &interrupts)
+{
+    sink_.line(QStringLiteral("Отключите радиостанцию и подключите следующую."));
+    const Reporter quiet;
+    int missed = 0;
+    bool gone = false;
+    while (!gone) {
+        if (!nap(interrupts, SERIES_POLL_MS))
+            return false;
+        uint8_t state[RADIO_STATE_SIZE] = {};
+        const bool answered = QFileInfo::exists(QString::fromLocal8Bit(station_.Com_Port_Name))
+                              && query_state(port_, state, quiet) && state_reply_framed(state);
+        missed = answered ? 0 : missed + 1;
+        gone = missed >= 2 || com_port_info(port_).lost
+               || !QFileInfo::exists(QString::fromLocal8Bit(station_.Com_Port_Name));
+    }
+    com_close(port_);
+    port_ = -1;
+    return true;
+}
+
+int Run::series()
+{
+    int count = 0;
+    if (args_.has("--count")) {
+        bool ok = false;
+        count = args_.value("--count").toInt(&ok);
+        if (!ok || count <= 0) {
+            error(QStringLiteral("неверное число радиостанций %1").arg(args_.value("--count")));
+            return K40_USAGE;
+        }
+    }
+    const QString sheets = args_.value("--sheets");
+    if (args_.has("--sheets") && !QDir().mkpath(sheets)) {
+        error(QStringLiteral("не удалось создать папку %1").arg(sheets));
+        return K40_DATA;
+    }
+    const QString path = args_.positional[0];
+    TextForm file(ctx_);
+    if (const int status = load_file_form(path, file); status != K40_OK)
+        return status;
+    if (const int status = start_link(); status != K40_OK)
+        return status;
+
+    const RadioRunInterrupts interrupts;
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    const bool json = args_.has("--json");
+    // Each radio's image as it left the bench, with its number: the same radio again is
+    // known by it.
+    std::vector<std::pair<QByteArray, int>> done;
+    const ModelContext quiet{&station_, Reporter()};
+    int number = 0, programmed = 0, holding = 0, refused = 0, failed = 0;
+
+    const auto report = [&](const QString &result, const QString &words, int written,
+                            const QString &backup, const QString &sheet) {
+        const QString time = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss"));
+        if (json) {
+            QJsonObject o{{QStringLiteral("number"), number},
+                          {QStringLiteral("time"), time},
+                          {QStringLiteral("result"), result},
+                          {QStringLiteral("written"), written},
+                          {QStringLiteral("backup"), backup}};
+            if (!sheet.isEmpty())
+                o.insert(QStringLiteral("sheet"), sheet);
+            print(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)) + '\n');
+        } else {
+            print(QStringLiteral("%1\t%2\t%3\tзаписано адресов: %4\t%5\n")
+                      .arg(number)
+                      .arg(time, words)
+                      .arg(written)
+                      .arg(backup.isEmpty() ? QStringLiteral("-") : backup));
+        }
+        if (terminal)
+            std::fputs("\a", stderr);
+    };
+    const auto sheet_of = [&](const RS_EEPROM_IMAGE &image) {
+        if (sheets.isEmpty())
+            return QString();
+        TextForm held(quiet);
+        if (!held.take_radio_image(image))
+            return QString();
+        const QString name = QDir(sheets).filePath(
+            QStringLiteral("K40-%1-%2.html")
+                .arg(number, 3, 10, QLatin1Char('0'))
+                .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
+        QString why;
+        if (!write_file_atomically(name, settings_report(held.texts), &why)) {
+            error(QStringLiteral("не удалось записать отчет %1: %2").arg(name, why));
+            return QString();
+        }
+        return name;
+    };
+
+    bool announce = true;
+    while (count == 0 || number < count) {
+        if (!wait_for_radio(interrupts, announce))
+            break;
+        announce = true;
+        TextForm radio(ctx_);
+        if (!fetch_radio_image(ctx_, port_, radio.image)) {
+            ++number;
+            ++failed;
+            report(QStringLiteral("failed"), QStringLiteral("не считана"), 0, QString(), QString());
+        } else if (const auto again = std::find_if(
+                       done.begin(), done.end(),
+                       [&](const std::pair<QByteArray, int> &d) {
+                           return d.first
+                                  == QByteArray(reinterpret_cast<const char *>(radio.image.bytes),
+                                                RS_IMAGE_SIZE);
+                       });
+                   again != done.end()) {
+            // Not a new radio: nothing counts, nothing is written.
+            const int was = number;
+            number = again->second;
+            report(QStringLiteral("repeat"),
+                   QStringLiteral("та же радиостанция снова: не записывается"), 0, QString(),
+                   QString());
+            number = was;
+        } else {
+            ++number;
+            const QByteArray as_read(reinterpret_cast<const char *>(radio.image.bytes),
+                                     RS_IMAGE_SIZE);
+            RS_EEPROM_IMAGE target{};
+            if (!radio.take_radio_image(radio.image)) {
+                ++refused;
+                error(QStringLiteral("образ радиостанции не декодируется с таблицами станции"));
+                report(QStringLiteral("refused"), QStringLiteral("отказ: образ не декодируется"), 0,
+                       QString(), QString());
+            } else if (radio.image.bytes[ADDR_BAND_CODE] != file.image.bytes[ADDR_BAND_CODE]
+                       || !build_program_image(ctx_, program_form(file), radio.image, target)) {
+                ++refused;
+                report(QStringLiteral("refused"), QStringLiteral("отказ: другой диапазон"), 0,
+                       QString(), QString());
+            } else if (writable_differences(radio.image, target).empty()) {
+                ++holding;
+                done.emplace_back(as_read, number);
+                report(QStringLiteral("holding"), QStringLiteral("уже содержит файл"), 0, QString(),
+                       sheet_of(radio.image));
+            } else {
+                WriteOutcome outcome;
+                const int status = write_run(program_form(file), &file, path, &interrupts,
+                                             &outcome);
+                if (status == K40_OK) {
+                    ++programmed;
+                    done.emplace_back(
+                        QByteArray(reinterpret_cast<const char *>(outcome.read_back.bytes),
+                                   RS_IMAGE_SIZE),
+                        number);
+                    report(QStringLiteral("programmed"), QStringLiteral("запрограммирована"),
+                           outcome.written, outcome.backup, sheet_of(outcome.read_back));
+                } else if (status == K40_DATA && outcome.written == 0) {
+                    ++refused;
+                    report(QStringLiteral("refused"), QStringLiteral("отказ"), 0, outcome.backup,
+                           QString());
+                } else {
+                    ++failed;
+                    report(QStringLiteral("failed"),
+                           outcome.cancelled ? QStringLiteral("прервано")
+                                             : QStringLiteral("ошибка"),
+                           outcome.written, outcome.backup, QString());
+                }
+            }
+        }
+        if (interrupts.requested().load() || (count > 0 && number >= count))
+            break;
+        if (!wait_for_disconnect(interrupts))
+            break;
+    }
+    sink_.line(QStringLiteral("Итого: запрограммировано %1, уже содержали файл %2, отказано %3, "
+                              "с ошибкой %4.")
+                   .arg(programmed)
+                   .arg(holding)
+                   .arg(refused)
+                   .arg(failed));
+    if (failed > 0)
+        return K40_RADIO;
+    return refused > 0 ? K40_DATA : K40_OK;
 }
 
 int Run::dry_run(const TextForm &file)

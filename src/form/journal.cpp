@@ -24,12 +24,11 @@ const char *const TIME_FORMAT = "yyyy-MM-dd HH:mm:ss";
 
 QStringList header()
 {
-    return {QStringLiteral("время"),          QStringLiteral("запуск"),
-            QStringLiteral("программа"),      QStringLiteral("событие"),
-            QStringLiteral("порт"),           QStringLiteral("файл"),
-            QStringLiteral("резервная копия"), QStringLiteral("образ до"),
-            QStringLiteral("образ цели"),     QStringLiteral("образ после"),
-            QStringLiteral("результат")};
+    return {
+        QStringLiteral("время"),           QStringLiteral("запуск"),   QStringLiteral("программа"),
+        QStringLiteral("событие"),         QStringLiteral("порт"),     QStringLiteral("файл"),
+        QStringLiteral("резервная копия"), QStringLiteral("образ до"), QStringLiteral("образ цели"),
+        QStringLiteral("образ после"),     QStringLiteral("результат")};
 }
 
 QString quoted(QString field)
@@ -97,8 +96,17 @@ QString journal_line(const JournalEntry &e)
 {
     // One line per record, whatever a file name holds.
     static const QRegularExpression breaks(QStringLiteral("[\\r\\n]"));
-    QStringList fields{e.time.toString(QLatin1String(TIME_FORMAT)), e.run, e.program, e.event, e.port,
-                   e.file, e.backup, e.before, e.intended, e.read_back, e.result};
+    QStringList fields{e.time.toString(QLatin1String(TIME_FORMAT)),
+                       e.run,
+                       e.program,
+                       e.event,
+                       e.port,
+                       e.file,
+                       e.backup,
+                       e.before,
+                       e.intended,
+                       e.read_back,
+                       e.result};
     for (QString &f : fields)
         f.replace(breaks, QStringLiteral(" "));
     return joined(fields);

@@ -18,9 +18,9 @@ struct JournalEntry {
     QString program;  // "окно" or "k40"
     QString event;    // JOURNAL_START or JOURNAL_END
     QString port;
-    QString file;    // what was written: the configuration or the backup restored
-    QString backup;  // the radio's image saved before writing
-    QString before;  // checksums of the radio's image before, of the intended image and of
+    QString file;      // what was written: the configuration or the backup restored
+    QString backup;    // the radio's image saved before writing
+    QString before;    // checksums of the radio's image before, of the intended image and of
     QString intended;  // the image read back (empty when none was read)
     QString read_back;
     QString result;

@@ -140,16 +140,15 @@ void TestK40Recovery::aborts_put_the_state_back_data()
     QTest::newRow("backup cannot be written")
         << Abort::BackupBlocked << int(K40_DATA) << 0
         << QStringLiteral("не удалось сохранить резервную копию");
-    QTest::newRow("journal cannot be written")
-        << Abort::JournalBlocked << int(K40_DATA) << 0
-        << QStringLiteral("не удалось дописать журнал");
-    QTest::newRow("file for another band") << Abort::OtherBand << int(K40_DATA) << 0
-                                           << QStringLiteral("имеет другой диапазон");
+    QTest::newRow("journal cannot be written") << Abort::JournalBlocked << int(K40_DATA) << 0
+                                               << QStringLiteral("не удалось дописать журнал");
+    QTest::newRow("file for another band")
+        << Abort::OtherBand << int(K40_DATA) << 0 << QStringLiteral("имеет другой диапазон");
     // The batch on the line is finished, nothing after it is sent.
-    QTest::newRow("Ctrl-C while writing") << Abort::Interrupt << int(K40_RADIO) << 8
-                                          << QStringLiteral("Программирование прервано.");
-    QTest::newRow("SIGTERM while writing") << Abort::Terminate << int(K40_RADIO) << 8
-                                           << QStringLiteral("Программирование прервано.");
+    QTest::newRow("Ctrl-C while writing")
+        << Abort::Interrupt << int(K40_RADIO) << 8 << QStringLiteral("Программирование прервано.");
+    QTest::newRow("SIGTERM while writing")
+        << Abort::Terminate << int(K40_RADIO) << 8 << QStringLiteral("Программирование прервано.");
 }
 
 void TestK40Recovery::aborts_put_the_state_back()
@@ -218,8 +217,8 @@ void TestK40Recovery::unwritable_change_is_refused_before_writing()
 
     const K40Result r = f.run_radio({QStringLiteral("program"), QStringLiteral("flag.eep")});
     QCOMPARE(r.status, int(K40_DATA));
-    QVERIFY2(r.err.contains(QStringLiteral("адрес 28")) && r.err.contains(QStringLiteral(
-                                                               "Запрещенные частоты")),
+    QVERIFY2(r.err.contains(QStringLiteral("адрес 28"))
+                 && r.err.contains(QStringLiteral("Запрещенные частоты")),
              qPrintable(r.err));
     QVERIFY(f.radio->write_packets().empty());
     QCOMPARE(f.radio_image(), sample);
@@ -236,8 +235,8 @@ void TestK40Recovery::restore_names_what_it_cannot_write()
 
     const K40Result r = f.run_radio({QStringLiteral("restore"), QStringLiteral("old.eep")});
     QCOMPARE(r.status, int(K40_DIFFERENT));
-    QVERIFY2(r.err.contains(QStringLiteral("не полностью")) && r.err.contains(QStringLiteral(
-                                                                 "адрес 28")),
+    QVERIFY2(r.err.contains(QStringLiteral("не полностью"))
+                 && r.err.contains(QStringLiteral("адрес 28")),
              qPrintable(r.err));
     QCOMPARE(f.radio_image(), with_byte(backup, ADDR_ZAPRET, uint8_t(sample[ADDR_ZAPRET])));
 }
