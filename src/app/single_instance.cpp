@@ -11,12 +11,14 @@
 namespace {
 
 #ifdef Q_OS_UNIX
-// A real directory (not a link) that only we can enter.
+// A real directory (not a link) that only we can enter, and can write in: a folder the
+// lock cannot be made in would read as another copy holding it.
 bool private_dir(const QString &path)
 {
     struct stat st {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode)
-           && st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
+    const QByteArray name = QFile::encodeName(path);
+    return ::lstat(name.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid()
+           && (st.st_mode & 077) == 0 && ::access(name.constData(), W_OK | X_OK) == 0;
 }
 #endif
 
@@ -64,4 +66,11 @@ SingleInstanceGuard::SingleInstanceGuard(const QString &dir)
     lock_.setStaleLockTime(0);
 }
 
-bool SingleInstanceGuard::acquire(int wait_ms) { return lock_.tryLock(wait_ms); }
+SingleInstanceGuard::Result SingleInstanceGuard::try_acquire(int wait_ms)
+{
+    if (lock_.tryLock(wait_ms))
+        return Acquired;
+    return lock_.error() == QLockFile::LockFailedError ? HeldByAnother : Unusable;
+}
+
+bool SingleInstanceGuard::acquire(int wait_ms) { return try_acquire(wait_ms) == Acquired; }

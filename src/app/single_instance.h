@@ -17,6 +17,12 @@ public:
     // dir empty: the user's runtime folder.
     explicit SingleInstanceGuard(const QString &dir = QString());
 
+    enum Result {
+        Acquired,       // this process is now the only running copy
+        HeldByAnother,  // another copy runs
+        Unusable,       // the lock file cannot be made at path(): no copy is known to run
+    };
+    Result try_acquire(int wait_ms = SINGLE_INSTANCE_WAIT_MS);
     // True when this process is now the only running copy.
     bool acquire(int wait_ms = SINGLE_INSTANCE_WAIT_MS);
     QString path() const { return path_; }

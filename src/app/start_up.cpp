@@ -18,7 +18,14 @@
 int run_programmator(int argc, char **argv, DialogSeam *dialogs)
 {
     SingleInstanceGuard guard;
-    if (!guard.acquire()) {
+    const SingleInstanceGuard::Result held = guard.try_acquire();
+    // Refusing to run for a folder nobody can write would keep the program from starting at
+    // all; the technician is told and the program runs unguarded.
+    if (held == SingleInstanceGuard::Unusable)
+        write_diagnostic(QStringLiteral("Не удалось создать файл блокировки %1: проверка "
+                                        "второй копии программы отключена\n")
+                             .arg(guard.path()));
+    if (held == SingleInstanceGuard::HeldByAnother) {
         if (dialogs) {
             dialogs->message_box(nullptr, single_instance_caption(), single_instance_message());
         } else {

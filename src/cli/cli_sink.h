@@ -15,6 +15,7 @@ public:
     void show_text(const QString &text) override;
     void show_note(const QString &text) override;
     void show_progress(ProgressStep step, int n, int total) override;
+    bool is_window() const override { return false; }
 
     // A line of the program's own (results, errors), after any progress line.
     void line(const QString &text);

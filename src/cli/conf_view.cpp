@@ -121,11 +121,12 @@ QString show_text(const std::vector<ConfField> &fields)
 {
     // Field order: band, then four per channel, then the station-wide ones.
     QString s = fields[0].label + QStringLiteral(": ") + fields[0].text + QLatin1Char('\n');
-    s += QStringLiteral("\nКанал  Частота приема  Частота передачи  Маскиратор  Уровень ПШ\n");
+    // The frequency texts are kHz with a point before the last three digits: MHz to read.
+    s += QStringLiteral("\nКанал  Прием, МГц  Передача, МГц  Маскиратор  Уровень ПШ\n");
     for (int row = 0; row < FORM_ROWS; ++row) {
         const ConfField *f = &fields[1 + 4 * row];
-        s += channel_name(row).leftJustified(7) + f[0].text.rightJustified(14)
-             + QStringLiteral("  ") + f[1].text.rightJustified(16) + QStringLiteral("  ")
+        s += channel_name(row).leftJustified(7) + f[0].text.rightJustified(10)
+             + QStringLiteral("  ") + f[1].text.rightJustified(13) + QStringLiteral("  ")
              + f[2].text.leftJustified(11) + QLatin1Char(' ') + f[3].text + QLatin1Char('\n');
     }
     s += QLatin1Char('\n');

@@ -11,6 +11,9 @@
 #include <QSet>
 #include <QThread>
 
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -119,8 +122,8 @@ const char *const EXIT_HELP =
     "     адреса удалось восстановить\n"
     "  2  ошибка в командной строке\n"
     "  3  неверные или недоступные данные: файл образа, файл станции, файл настроек\n"
-    "     порта, выходной файл, резервная копия, данные радиостанции, файл для другого\n"
-    "     диапазона\n"
+    "     порта, выходной файл или стандартный вывод, резервная копия, данные\n"
+    "     радиостанции, файл для другого диапазона\n"
     "  4  сбой порта, линии или радиостанции; программирование не удалось\n";
 
 QString option_help(const QString &option)
@@ -158,7 +161,7 @@ QString command_help(const Command &c)
         for (const QString &o : c.options)
             s += option_help(o) + QLatin1Char('\n');
     }
-    s += QStringLiteral("  --help          эта справка\n\n") + QString::fromUtf8(EXIT_HELP);
+    s += QStringLiteral("  -h, --help      эта справка\n\n") + QString::fromUtf8(EXIT_HELP);
     return s;
 }
 
@@ -173,7 +176,7 @@ QString general_help()
     for (const Command &c : commands())
         s += QStringLiteral("  %1 %2\n")
                  .arg(QString::fromLatin1(c.name).leftJustified(8), QString::fromUtf8(c.synopsis));
-    s += QStringLiteral("\nk40 КОМАНДА --help - справка по команде.\n\n")
+    s += QStringLiteral("\nk40 КОМАНДА --help - справка по команде, k40 --version - версия.\n\n")
          + QString::fromUtf8(EXIT_HELP);
     return s;
 }
@@ -189,6 +192,22 @@ struct Args {
         return it == values.end() ? QString() : it->second;
     }
 };
+
+// The speeds a serial line takes.
+const int LINE_SPEEDS[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+
+bool line_speed(int baud)
+{
+    return std::find(std::begin(LINE_SPEEDS), std::end(LINE_SPEEDS), baud) != std::end(LINE_SPEEDS);
+}
+
+QString line_speeds_text()
+{
+    QStringList list;
+    for (const int b : LINE_SPEEDS)
+        list << QString::number(b);
+    return list.join(QStringLiteral(", "));
+}
 
 // False with `error` set on a wrong command line.
 bool parse(const QStringList &argv, const Command &c, Args &args, QString &error)
@@ -213,8 +232,8 @@ bool parse(const QStringList &argv, const Command &c, Args &args, QString &error
             a = a.left(eq);
             inline_value = true;
         }
-        if (a == QLatin1String("--help")) {
-            args.values[a] = QString();
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            args.values[QStringLiteral("--help")] = QString();
             continue;
         }
         if (!c.options.contains(a)) {
@@ -251,10 +270,17 @@ bool parse(const QStringList &argv, const Command &c, Args &args, QString &error
     if (args.has("--baud")) {
         bool ok = false;
         const int baud = args.value("--baud").toInt(&ok);
-        if (!ok || baud <= 0) {
-            error = QStringLiteral("неверная скорость %1").arg(args.value("--baud"));
+        if (!ok || !line_speed(baud)) {
+            error = QStringLiteral("неверная скорость %1; допустимы %2")
+                        .arg(args.value("--baud"), line_speeds_text());
             return false;
         }
+    }
+    // A real run's result is the radio's own messages: there is no JSON of it to give.
+    if (QLatin1String(c.name) == QLatin1String("program") && args.has("--json")
+        && !args.has("--dry-run")) {
+        error = QStringLiteral("--json выводит только результат --dry-run");
+        return false;
     }
     if (args.has("--port")
         && (args.value("--port").isEmpty()
@@ -295,6 +321,7 @@ private:
     int port_ = -1;
     bool service_started_ = false;
     QString missing_port_file_;  // set when the radio commands have no port to use
+    QString bad_port_file_;      // why the port settings file cannot be used
 
     void error(const QString &text) { sink_.line(QStringLiteral("k40: ") + text); }
     void print(const QString &text)
@@ -405,6 +432,14 @@ int Run::load_station()
             station_.Com_Port_BaudRate = 9600;
         if (!args_.has("--port"))
             missing_port_file_ = port_path;
+    } else if (!args_.has("--port") && station_.Com_Port_Name[0] == 0) {
+        bad_port_file_ = QStringLiteral("файл настроек порта %1 не задает порт: нужна строка "
+                                        "[Com_Port_Name]= [ИМЯ] (не длиннее 31 символа)")
+                             .arg(port_path);
+    } else if (!args_.has("--baud") && !line_speed(station_.Com_Port_BaudRate)) {
+        bad_port_file_ = QStringLiteral("файл настроек порта %1 задает неверную скорость "
+                                        "Com_Port_BaudRate; допустимы %2")
+                             .arg(port_path, line_speeds_text());
     }
     return K40_OK;
 }
@@ -414,6 +449,10 @@ int Run::start_link()
     if (!missing_port_file_.isEmpty()) {
         error(QStringLiteral("нет файла настроек порта %1: укажите порт (--port ИМЯ)")
                   .arg(missing_port_file_));
+        return K40_DATA;
+    }
+    if (!bad_port_file_.isEmpty()) {
+        error(bad_port_file_);
         return K40_DATA;
     }
     if (!service_started_) {
@@ -956,8 +995,8 @@ int Run::dry_run(const TextForm &file)
         for (const FieldChange &c : fields)
             f.append(QJsonObject{{QStringLiteral("field"), c.a->key},
                                  {QStringLiteral("label"), c.a->label},
-                                 {QStringLiteral("radio"), c.a->json},
-                                 {QStringLiteral("file"), c.b->json}});
+                                 {QStringLiteral("from"), c.a->json},
+                                 {QStringLiteral("to"), c.b->json}});
         for (const ByteChange &b : bytes)
             (b.programmable ? w : never)
                 .append(
@@ -1153,12 +1192,12 @@ int Run::diff()
         for (const FieldChange &c : fields)
             f.append(QJsonObject{{QStringLiteral("field"), c.a->key},
                                  {QStringLiteral("label"), c.a->label},
-                                 {QStringLiteral("a"), c.a->json},
-                                 {QStringLiteral("b"), c.b->json}});
+                                 {QStringLiteral("from"), c.a->json},
+                                 {QStringLiteral("to"), c.b->json}});
         for (const ByteChange &c : others)
             o.append(QJsonObject{{QStringLiteral("address"), c.address},
-                                 {QStringLiteral("a"), c.a},
-                                 {QStringLiteral("b"), c.b}});
+                                 {QStringLiteral("from"), c.a},
+                                 {QStringLiteral("to"), c.b}});
         print_json({{QStringLiteral("fields"), f}, {QStringLiteral("addresses"), o}});
     } else {
         QString s;
@@ -1197,8 +1236,27 @@ int Run::report()
 
 }  // namespace
 
+namespace {
+
+// A result that did not reach its reader (a full disk, a closed pipe) fails the command.
+int finish_output(std::FILE *out, CliSink &sink, int status)
+{
+    if (std::fflush(out) == 0 && !std::ferror(out))
+        return status;
+    const int e = errno;
+    sink.line(QStringLiteral("k40: не удалось записать результат в стандартный вывод: %1")
+                  .arg(system_error_text(e)));
+    return K40_DATA;
+}
+
+void put(std::FILE *out, const QString &text) { std::fputs(text.toUtf8().constData(), out); }
+
+}  // namespace
+
 int run_k40(int argc, char **argv)
 {
+    // A closed pipe is a write error to report, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
     // Results go to the real standard output; everything the layers below print for the
     // window's console joins the messages on standard error, so `--json` stays clean.
     std::fflush(stdout);
@@ -1212,12 +1270,29 @@ int run_k40(int argc, char **argv)
     QStringList arguments = QCoreApplication::arguments().mid(1);
     CliSink sink(stderr);
 
-    if (arguments.isEmpty() || arguments[0] == QLatin1String("--help")
-        || arguments[0] == QLatin1String("-h") || arguments[0] == QLatin1String("help")) {
+    if (arguments.isEmpty()) {
+        QStringList names;
+        for (const Command &c : commands())
+            names << QLatin1String(c.name);
+        sink.line(QStringLiteral("Использование: k40 КОМАНДА [ПАРАМЕТРЫ]\nКоманды: %1\n"
+                                 "Справка: k40 --help")
+                      .arg(names.join(QStringLiteral(", "))));
+        return K40_USAGE;
+    }
+    if (arguments[0] == QLatin1String("--version") || arguments[0] == QLatin1String("-V")) {
+        put(out, QStringLiteral("k40 " K40_VERSION "\n"));
+        return finish_output(out, sink, K40_OK);
+    }
+    if (arguments[0] == QLatin1String("--help") || arguments[0] == QLatin1String("-h")
+        || arguments[0] == QLatin1String("help")) {
         const Command *c = arguments.size() > 1 ? find_command(arguments[1]) : nullptr;
-        std::fputs((c ? command_help(*c) : general_help()).toUtf8().constData(), out);
-        std::fflush(out);
-        return arguments.isEmpty() ? K40_USAGE : K40_OK;
+        if (arguments.size() > 1 && !c) {
+            sink.line(QStringLiteral("k40: неизвестная команда %1; список команд: k40 --help")
+                          .arg(arguments[1]));
+            return K40_USAGE;
+        }
+        put(out, c ? command_help(*c) : general_help());
+        return finish_output(out, sink, K40_OK);
     }
     const Command *command = find_command(arguments[0]);
     if (!command) {
@@ -1233,9 +1308,8 @@ int run_k40(int argc, char **argv)
         return K40_USAGE;
     }
     if (args.has("--help")) {
-        std::fputs(command_help(*command).toUtf8().constData(), out);
-        std::fflush(out);
-        return K40_OK;
+        put(out, command_help(*command));
+        return finish_output(out, sink, K40_OK);
     }
     if (args.has("--trace")) {
         QString trace_error;
@@ -1251,6 +1325,5 @@ int run_k40(int argc, char **argv)
         status = run.execute();
     }
     com_stop_trace();
-    std::fflush(out);
-    return status;
+    return finish_output(out, sink, status);
 }

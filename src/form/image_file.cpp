@@ -71,25 +71,6 @@ QByteArray image_bytes(const RS_EEPROM_IMAGE &image)
 
 }  // namespace
 
-QString system_error_text(int error_number)
-{
-    switch (error_number) {
-    case ENOENT: return QStringLiteral("нет такого файла или папки");
-    case EACCES:
-    case EPERM: return QStringLiteral("нет прав доступа");
-    case EROFS: return QStringLiteral("файловая система только для чтения");
-    case ENOSPC: return QStringLiteral("нет места на диске");
-    case EDQUOT: return QStringLiteral("превышена квота диска");
-    case ENOTDIR: return QStringLiteral("часть пути не является папкой");
-    case EISDIR: return QStringLiteral("это папка");
-    case EEXIST: return QStringLiteral("файл уже существует");
-    case EBUSY: return QStringLiteral("устройство занято");
-    case ENODEV:
-    case ENXIO: return QStringLiteral("нет такого устройства");
-    default: return QString::fromLocal8Bit(std::strerror(error_number));
-    }
-}
-
 bool read_image_file(const QString &path, RS_EEPROM_IMAGE &image, QString *error)
 {
     QFile file(path);

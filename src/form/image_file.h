@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include "messages.h"  // system_error_text
 #include "rs_conf.h"
 
 // False with `error` set for a missing or unreadable file or one of another length.
@@ -27,6 +28,3 @@ constexpr const char *BACKUP_FOLDER = "backups";
 // receives the name tried last, also on failure.
 bool write_backup(const QString &dir, const RS_EEPROM_IMAGE &image, const QDateTime &when,
                   QString *path, QString *error);
-
-// The reason behind a failed system call, in Russian for the usual cases.
-QString system_error_text(int error_number);

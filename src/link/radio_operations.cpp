@@ -202,8 +202,7 @@ bool build_program_image(const ModelContext &ctx, const ProgramForm &form,
     RS_CONF conf = form.conf;
     if (conf.diapazon_code != radio_band) {
         r.report(utf8_text("Ошибка: Программируемая радиостанция имеет другой диапазон."));
-        r.post(utf8_text("Нажмите \"Считать параметры\" или \"Считать из файла\"."));
-        r.pause(2000);
+        r.hint(utf8_text("Нажмите \"Считать параметры\" или \"Считать из файла\"."));
         return false;
     }
     const bool ok = validate_conf(ctx, conf)
@@ -319,7 +318,7 @@ bool program_radio(const ModelContext &ctx, int &com_port_id, const ProgramForm 
 
     if (!form.form_filled && !form.exact) {
         r.post(utf8_text("Ошибка: Поля редактирования не заполнены."));
-        r.pause(1000);
+        r.reading_pause(1000);
         return fail();
     }
     if (stop_requested())

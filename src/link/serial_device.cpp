@@ -38,36 +38,55 @@ constexpr int DRAIN_POLL_MS = 2;
 
 // Why a port did not open, in words a technician can act on. Qt reports both a device the
 // user may not open and one another program holds (its lock file) as PermissionError, so
-// the device's own permissions tell them apart.
+// the device's own permissions tell them apart; its other texts are English and name no
+// cause, so the device's kind is looked at first.
 QString open_failure_reason(const QSerialPort &port, const char *name)
 {
-    switch (port.error()) {
-    case QSerialPort::DeviceNotFoundError:
-        return QStringLiteral("нет такого устройства") + missing_port_advice();
-    case QSerialPort::PermissionError:
-    case QSerialPort::OpenError: break;
-    default: return port.errorString();
-    }
 #ifdef Q_OS_UNIX
     // The device's path as Qt forms it; looking the name up among the enumerated ports
     // would miss any device the enumeration does not list (a pseudo-terminal).
     QByteArray path(name);
     if (!path.startsWith('/') && !path.startsWith("./") && !path.startsWith("../"))
         path.prepend("/dev/");
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0)
+        return errno == ENOENT ? QStringLiteral("нет такого устройства") + missing_port_advice()
+                               : system_error_text(errno);
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("это папка, а не последовательный порт");
+    if (S_ISREG(st.st_mode))
+        return QStringLiteral("это обычный файл, а не последовательный порт");
+    if (!S_ISCHR(st.st_mode))
+        return QStringLiteral("это не устройство последовательного порта");
     if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
-        QString group = QStringLiteral("dialout");
-        struct stat st {};
-        if (::stat(path.constData(), &st) == 0)
-            if (const struct group *g = ::getgrgid(st.st_gid))
-                group = QString::fromLocal8Bit(g->gr_name);
+        const struct group *g = ::getgrgid(st.st_gid);
+        const QString group = g ? QString::fromLocal8Bit(g->gr_name) : QString::number(st.st_gid);
+        // Joining the group helps only where the group may read and write the device.
+        if (st.st_gid == 0 || (st.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP))
+            return QStringLiteral("нет прав доступа; устройство открыто только для его "
+                                  "владельца (группа %1): права на него может дать только "
+                                  "администратор, например правилом udev")
+                .arg(group);
         return QStringLiteral("нет прав доступа; устройство принадлежит группе %1 (в Debian "
                               "это dialout): добавьте пользователя в эту группу командой "
                               "\"sudo usermod -aG %1 $USER\" и войдите в систему заново")
             .arg(group);
     }
+#else
+    Q_UNUSED(name);
 #endif
-    return QStringLiteral("порт занят другой программой")
-           + port_holders(QString::fromLocal8Bit(name));
+    switch (port.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("нет такого устройства") + missing_port_advice();
+    case QSerialPort::PermissionError:
+    case QSerialPort::OpenError:
+        return QStringLiteral("порт занят другой программой")
+               + port_holders(QString::fromLocal8Bit(name));
+    case QSerialPort::UnsupportedOperationError:
+        return QStringLiteral("устройство не является последовательным портом");
+    case QSerialPort::ResourceError: return QStringLiteral("устройство недоступно");
+    default: return QStringLiteral("устройство не открывается как последовательный порт");
+    }
 }
 
 // A USB adapter holds short answers until its latency timer runs out (16 ms by default);

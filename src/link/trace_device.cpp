@@ -1,9 +1,14 @@
 #include "trace_device.h"
 
+#include "messages.h"
+
 #include <QDateTime>
 #include <QFile>
 
+#include <cerrno>
 #include <condition_variable>
+#include <fcntl.h>
+#include <unistd.h>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -199,10 +204,18 @@ int TraceDevice::bytes_waiting()
 
 bool com_start_trace(const QString &path, QString *error)
 {
+    // Opened by hand for the system's reason of a failure; Qt's text of it is English.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Append)) {
+    if (fd < 0
+        || !file->open(fd, QIODevice::WriteOnly | QIODevice::Append,
+                       QFileDevice::AutoCloseHandle)) {
+        const int e = errno;
+        if (fd >= 0)
+            ::close(fd);
         if (error)
-            *error = file->errorString();
+            *error = system_error_text(fd < 0 ? e : EIO);
         return false;
     }
     auto log = std::make_shared<TraceLog>(std::move(file));

@@ -23,6 +23,9 @@ public:
     // A technical detail for the record (why a port did not open, where a backup went):
     // kept beside the messages without replacing the line the user sees.
     virtual void show_note(const QString &) {}
+    // False where every line stays in view and there are no buttons (a terminal): the
+    // pauses for reading a failure and the hints at the window's buttons are left out.
+    virtual bool is_window() const { return true; }
 };
 
 class Sleeper {
@@ -44,6 +47,9 @@ void set_default_sleeper(Sleeper *sleeper);  // nullptr restores the real one
 // The sources are UTF-8; this says so where a literal becomes a message.
 inline QString utf8_text(const char *utf8) { return QString::fromUtf8(utf8); }
 
+// The reason behind a failed system call, in Russian for the usual cases.
+QString system_error_text(int error_number);
+
 // A line for the technician's console, beside the window: written at once, exactly as
 // given (the caller adds any line end).
 void write_diagnostic(const char *text);
@@ -63,6 +69,10 @@ public:
     void post_after_blank(const QString &text) const;
     // A failure: the same, then 2000 ms to read it.
     void report(const QString &text) const;
+    // What to press in the window next, with 2000 ms to read it; a terminal gets neither.
+    void hint(const QString &text) const;
+    // Time to read what is shown; none for a terminal. Timing of the line uses pause().
+    void reading_pause(int ms) const;
     void pause(int ms) const;
     void progress(ProgressStep step, int n = 0, int total = 0) const;
     void note(const QString &text) const;

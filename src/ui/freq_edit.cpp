@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <algorithm>
+#include <initializer_list>
 
 #include "editor_numbers.h"
 #include "image_map.h"
@@ -176,6 +177,30 @@ int32_t LineEditFreq::snap_into_band(int64_t v) const
     return first_on_grid(r >= 0 ? r : 0);
 }
 
+// Whether committing v stores v itself: on its row's grid and, with forbidden frequencies
+// refused, allowed.
+bool LineEditFreq::keeps(int64_t v) const
+{
+    if (v < INT32_MIN || v > INT32_MAX || snap_into_band(v) != v)
+        return false;
+    return flag_zapret_ != 1 || is_allowed_frequency(ZAPRET_BIT, static_cast<int32_t>(v));
+}
+
+// The nearest value that committing keeps, from v on in `direction` (+1 up, -1 down) within
+// the band; -1 when there is none. A key never shows what Enter would change.
+int64_t LineEditFreq::kept_above(int64_t v, int direction) const
+{
+    int64_t low = band_rows_[0].freq_start, high = band_rows_[0].freq_end;
+    for (const STATION_BAND &b : band_rows_) {
+        low = std::min<int64_t>(low, b.freq_start);
+        high = std::max<int64_t>(high, b.freq_end);
+    }
+    for (int64_t c = std::clamp(v, low, high); c >= low && c <= high; c += direction)
+        if (keeps(c))
+            return c;
+    return -1;
+}
+
 void LineEditFreq::show_value(int64_t v) { show_formatted(QString::number(v)); }
 
 void LineEditFreq::normalize_frequency()
@@ -219,51 +244,42 @@ void LineEditFreq::keyPressEvent(QKeyEvent *event)
     if (band_rows_.isEmpty())
         return;
 
-    int64_t v = text_leading_digits(freq_text_strip(text()));
-    const int64_t from = v;
-    const int r = band_row_of(static_cast<int32_t>(v));
+    const int64_t from = text_leading_digits(freq_text_strip(text()));
+    const int r = band_row_of(static_cast<int32_t>(from));
+    // The first kept value found, else where the text stands.
+    const auto first_of = [from](std::initializer_list<int64_t> candidates) {
+        for (const int64_t c : candidates)
+            if (c >= 0)
+                return c;
+        return from;
+    };
     if (r < 0) {
-        show_value(band_rows_[0].freq_start);
+        show_value(first_of(
+            {kept_above(band_rows_[0].freq_start, +1), int64_t{band_rows_[0].freq_start}}));
         return;
     }
     const int n = band_rows_.size();
     const STATION_BAND &row = band_rows_[r];
-    const int64_t s = step_of_row(r);
     const QString t = event->text();
 
+    // Each step shows the next value up or down that committing keeps: the next grid point,
+    // across touching rows with other steps and past off-grid row starts alike; at the end of
+    // the band, the last one.
     if (key == Qt::Key_Plus || t == QLatin1String("+") || key == Qt::Key_Down
         || key == Qt::Key_PageDown) {
-        v = (v / s + 1) * s;
-        const int nr = band_row_of(static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX)));
-        if (nr < 0 || nr == r + 1)
-            v = (r == n - 1) ? row.freq_end : band_rows_[r + 1].freq_start;
-        // On an edge shared with the next row its start is where we already are: take the
-        // next point of that row's grid instead of standing still.
-        if (v <= from && r < n - 1 && band_rows_[r + 1].freq_start <= from)
-            v = std::min<int64_t>(floor_to_row_grid(from, r + 1) + step_of_row(r + 1),
-                                  band_rows_[r + 1].freq_end);
-        show_value(v);
+        show_value(first_of({kept_above(from + 1, +1), kept_above(from, -1)}));
     } else if (key == Qt::Key_Minus || t == QLatin1String("-") || key == Qt::Key_Up
                || key == Qt::Key_PageUp) {
-        v = (v / s - 1) * s;
-        const int nr = band_row_of(static_cast<int32_t>(std::max<int64_t>(v, INT32_MIN)));
-        if (nr < 0 || nr == r - 1)
-            v = (r > 0) ? band_rows_[r - 1].freq_end : band_rows_[0].freq_start;
-        if (v >= from && r > 0 && band_rows_[r - 1].freq_end >= from)
-            v = std::max<int64_t>((from - 1) / step_of_row(r - 1) * step_of_row(r - 1),
-                                  band_rows_[r - 1].freq_start);
-        show_value(v);
+        show_value(first_of({kept_above(from - 1, -1), kept_above(from, +1)}));
     } else if (key == Qt::Key_Home) {
-        if (v != row.freq_start)
-            v = row.freq_start;
-        else if (r > 0)
-            v = band_rows_[r - 1].freq_start;
+        int64_t v = first_of({kept_above(row.freq_start, +1)});
+        if (v >= from && r > 0)
+            v = first_of({kept_above(band_rows_[r - 1].freq_start, +1)});
         show_value(v);
     } else if (key == Qt::Key_End) {
-        if (v == row.freq_end)
-            v = (r < n - 1) ? band_rows_[r + 1].freq_end : v;
-        else
-            v = row.freq_end;
+        int64_t v = first_of({kept_above(row.freq_end, -1)});
+        if (v <= from && r < n - 1)
+            v = first_of({kept_above(band_rows_[r + 1].freq_end, -1)});
         show_value(v);
     }
     // Any other key is consumed without effect.

@@ -67,6 +67,8 @@ private:
     bool lies_on_its_grid(int64_t v) const;
     int32_t first_on_grid(int row) const;
     int32_t snap_into_band(int64_t v) const;
+    bool keeps(int64_t v) const;
+    int64_t kept_above(int64_t v, int direction) const;
     void show_value(int64_t v);
 
     int32_t band_count_ = 0;

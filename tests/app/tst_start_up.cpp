@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
 #include <memory>
 
 #include "single_instance.h"
@@ -89,6 +91,8 @@ private slots:
     void message_text();
     void guard_refuses_second_after_wait();
     void guard_free_again_after_release();
+    void guard_in_unwritable_folder_is_no_second_copy();
+    void guard_passes_over_unwritable_runtime_folder();
     void second_program_refused_first_unaffected();
     void damaged_station_file_exits_silently();
     void guard_holds_whatever_tmpdir_says();
@@ -135,6 +139,32 @@ void TestStartUp::guard_free_again_after_release()
     clock.start();
     QVERIFY(next.acquire());
     QVERIFY(clock.elapsed() < 500);
+}
+
+// A lock that cannot be made tells nothing of another copy; no wait either.
+void TestStartUp::guard_in_unwritable_folder_is_no_second_copy()
+{
+    SingleInstanceGuard guard(QStringLiteral("/proc"));  // not even root makes files there
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(guard.try_acquire(), SingleInstanceGuard::Unusable);
+    QVERIFY(clock.elapsed() < 900);
+}
+
+void TestStartUp::guard_passes_over_unwritable_runtime_folder()
+{
+    if (::geteuid() == 0)
+        QSKIP("root writes in any folder");
+    QTemporaryDir runtime;
+    QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::ExeOwner));
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    SingleInstanceGuard guard;
+    const SingleInstanceGuard::Result held = guard.try_acquire();
+    qputenv("XDG_RUNTIME_DIR", saved);
+    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY2(!guard.path().startsWith(runtime.path()), qPrintable(guard.path()));
+    QCOMPARE(held, SingleInstanceGuard::Acquired);
 }
 
 void TestStartUp::second_program_refused_first_unaffected()

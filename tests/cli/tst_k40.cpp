@@ -1,6 +1,7 @@
 // The command-line programmer end to end: offline commands over hand-made images, and the
 // radio commands against the simulated radio, healthy and faulty.
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -78,8 +79,23 @@ bool in_order(const QString &err, const QStringList &texts)
 
 const QString OK = QStringLiteral("Запрограммировали - OK!");
 
+// One set of names wherever a field or a byte changes, in diff and in a dry run.
+const QStringList FIELD_KEYS{QStringLiteral("field"), QStringLiteral("from"),
+                             QStringLiteral("label"), QStringLiteral("to")};
+const QStringList ADDRESS_KEYS{QStringLiteral("address"), QStringLiteral("from"),
+                               QStringLiteral("to")};
+
 // Why the programmer cannot open the port.
-enum PortTrouble { NoDevice, HeldByAnother, NoPermission };
+enum PortTrouble {
+    NoDevice,
+    HeldByAnother,
+    NoPermission,
+    PlainFile,
+    Folder,
+    NotATerminal,
+    OwnerOnly,   // root's device, its group may not use it
+    GroupMayUse  // a group that may read and write it
+};
 
 }  // namespace
 
@@ -94,6 +110,10 @@ private slots:
     void usage_and_file_errors_data();
     void usage_and_file_errors();
     void unsealed_station_is_refused();
+    void conventions_data();
+    void conventions();
+    void failed_result_write_data();
+    void failed_result_write();
     void report_equals_the_windows();
 
     void read_saves_the_radio_image();
@@ -144,6 +164,8 @@ void TestK40::show_known_fields()
     QCOMPARE(text.status, int(K40_OK));
     QVERIFY2(text.out.contains(QStringLiteral("Уровень громкости: 25")), qPrintable(text.out));
     QVERIFY(text.out.contains(QStringLiteral("151.000")));
+    QVERIFY(text.out.contains(QStringLiteral("Прием, МГц")));
+    QVERIFY(text.out.contains(QStringLiteral("Передача, МГц")));
     QVERIFY(text.out.contains(QStringLiteral("103.5")));
     QVERIFY(text.out.contains(QStringLiteral("Ключ 5")));
 
@@ -219,12 +241,18 @@ void TestK40::diff()
     QCOMPARE(j.status, status);
     const QJsonObject o = json_of(j.out);
     QStringList fields;
-    for (const QJsonValue &v : o[QStringLiteral("fields")].toArray())
+    for (const QJsonValue &v : o[QStringLiteral("fields")].toArray()) {
+        QCOMPARE(v.toObject().keys(), FIELD_KEYS);
         fields << v.toObject()[QStringLiteral("field")].toString();
+    }
     QCOMPARE(fields, json_fields);
     QList<int> addresses;
-    for (const QJsonValue &v : o[QStringLiteral("addresses")].toArray())
+    for (const QJsonValue &v : o[QStringLiteral("addresses")].toArray()) {
+        QCOMPARE(v.toObject().keys(), ADDRESS_KEYS);
         addresses << v.toObject()[QStringLiteral("address")].toInt();
+        QCOMPARE(v.toObject()[QStringLiteral("from")].toInt(), int(uint8_t(a[addresses.last()])));
+        QCOMPARE(v.toObject()[QStringLiteral("to")].toInt(), int(uint8_t(b[addresses.last()])));
+    }
     QCOMPARE(addresses, json_addresses);
 }
 
@@ -283,6 +311,127 @@ void TestK40::usage_and_file_errors()
     const K40Result r = f.run(arguments);
     QCOMPARE(r.status, status);
     QVERIFY2((r.err + r.out).contains(text), qPrintable(r.err + r.out));
+}
+
+void TestK40::conventions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("port_file");  // torvel.txt; none when empty
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out");  // on standard output; nothing there when empty
+    QTest::addColumn<QString>("err");  // on standard error
+
+    const QString s = QStringLiteral("sample.eep");
+    const QByteArray good = "[Com_Port_Name]= [/dev/ttyK40none]\n[Com_Port_BaudRate]= [9600]\n";
+    QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << QByteArray()
+                               << int(K40_OK) << QStringLiteral("k40 " K40_VERSION "\n")
+                               << QString();
+    QTest::newRow("-V") << QStringList{QStringLiteral("-V")} << QByteArray() << int(K40_OK)
+                        << QStringLiteral("k40 " K40_VERSION "\n") << QString();
+    QTest::newRow("-h after a command")
+        << QStringList{QStringLiteral("show"), QStringLiteral("-h")} << QByteArray() << int(K40_OK)
+        << QStringLiteral("Использование: k40 show ФАЙЛ") << QString();
+    QTest::newRow("bare k40") << QStringList() << QByteArray() << int(K40_USAGE) << QString()
+                              << QStringLiteral("Использование: k40 КОМАНДА");
+    QTest::newRow("help of no command")
+        << QStringList{QStringLiteral("help"), QStringLiteral("NOSUCH")} << QByteArray()
+        << int(K40_USAGE) << QString() << QStringLiteral("неизвестная команда NOSUCH");
+    QTest::newRow("program --json without --dry-run")
+        << QStringList{QStringLiteral("program"), s, QStringLiteral("--json")} << good
+        << int(K40_USAGE) << QString()
+        << QStringLiteral("--json выводит только результат --dry-run");
+    QTest::newRow("--baud 1") << QStringList{QStringLiteral("verify"), s, QStringLiteral("--baud"),
+                                             QStringLiteral("1")}
+                              << good << int(K40_USAGE) << QString()
+                              << QStringLiteral("неверная скорость 1; допустимы 1200, 2400");
+    QTest::newRow("torvel.txt without a port")
+        << QStringList{QStringLiteral("verify"), s} << QByteArray("[[[ garbage\n") << int(K40_DATA)
+        << QString() << QStringLiteral("файл настроек порта ./torvel.txt не задает порт");
+    QTest::newRow("torvel.txt with a bad speed")
+        << QStringList{QStringLiteral("read"), QStringLiteral("-o"), QStringLiteral("r.eep")}
+        << QByteArray("[Com_Port_Name]= [/dev/ttyK40none]\n[Com_Port_BaudRate]= [96OO]\n")
+        << int(K40_DATA) << QString()
+        << QStringLiteral("файл настроек порта ./torvel.txt задает неверную скорость");
+    QTest::newRow("trace file in no folder")
+        << QStringList{QStringLiteral("verify"), s, QStringLiteral("--trace"),
+                       QStringLiteral("no/t.trace")}
+        << good << int(K40_DATA) << QString()
+        << QStringLiteral("не удалось открыть файл трассировки no/t.trace: нет такого файла или "
+                          "папки");
+    QTest::newRow("trace file is a folder")
+        << QStringList{QStringLiteral("verify"), s, QStringLiteral("--trace=.")} << good
+        << int(K40_DATA) << QString()
+        << QStringLiteral("не удалось открыть файл трассировки .: это папка");
+}
+
+// What scripts and people expect of a command-line program, refused at once where the
+// command line or the settings are wrong: nothing here reaches a radio.
+void TestK40::conventions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, port_file);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    K40Fixture f;
+    QVERIFY(put_file(f.path(QStringLiteral("sample.eep")), shipped_sample()));
+    if (!port_file.isEmpty())
+        QVERIFY(put_file(f.path(QStringLiteral("torvel.txt")), port_file));
+    QElapsedTimer t;
+    t.start();
+    const K40Result r = f.run(arguments);
+    QCOMPARE(r.status, status);
+    QVERIFY2(t.elapsed() < 3000, "no port is opened before refusing");
+    if (out.isEmpty())
+        QVERIFY2(r.out.isEmpty(), qPrintable(r.out));
+    else
+        QVERIFY2(r.out.contains(out), qPrintable(r.out));
+    QVERIFY2(r.err.contains(err), qPrintable(r.err));
+}
+
+void TestK40::failed_result_write_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("full_disk");  // else a pipe nobody reads
+    QTest::addColumn<QString>("reason");
+    const QStringList show{QStringLiteral("show"), QStringLiteral("sample.eep")};
+    const QStringList help{QStringLiteral("--help")};
+    QTest::newRow("show, full disk") << show << true << QStringLiteral("нет места на диске");
+    QTest::newRow("show, closed pipe")
+        << show << false << QStringLiteral("канал закрыт читающей стороной");
+    QTest::newRow("help, full disk") << help << true << QStringLiteral("нет места на диске");
+    QTest::newRow("json, closed pipe") << (show + QStringList{QStringLiteral("--json")}) << false
+                                       << QStringLiteral("канал закрыт читающей стороной");
+}
+
+// Results that never reached their reader are a failure of the command.
+void TestK40::failed_result_write()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, full_disk);
+    QFETCH(QString, reason);
+    K40Fixture f;
+    QVERIFY(put_file(f.path(QStringLiteral("sample.eep")), shipped_sample()));
+    int pipe_ends[2] = {-1, -1};
+    QVERIFY(::pipe(pipe_ends) == 0);
+    ::close(pipe_ends[0]);  // the reader is gone before the first byte
+    QProcess p;
+    p.setWorkingDirectory(f.dir.path());
+    if (full_disk) {
+        p.setStandardOutputFile(QStringLiteral("/dev/full"));
+    } else {
+        const int writer = pipe_ends[1];
+        p.setChildProcessModifier([writer] { ::dup2(writer, STDOUT_FILENO); });
+    }
+    p.start(QStringLiteral(K40_CLI), arguments);
+    QVERIFY(p.waitForFinished(30000));
+    ::close(pipe_ends[1]);
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), int(K40_DATA));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(err.contains(QStringLiteral("не удалось записать результат в стандартный вывод: ")
+                          + reason),
+             qPrintable(err));
 }
 
 void TestK40::unsealed_station_is_refused()
@@ -463,6 +612,8 @@ void TestK40::file_for_another_band_is_refused()
     const K40Result r = f.run_radio(arguments);
     QCOMPARE(r.status, int(K40_DATA));
     QVERIFY2(!r.err.contains(OK), qPrintable(r.err));
+    // The window's buttons are not here.
+    QVERIFY2(!r.err.contains(QStringLiteral("Нажмите")), qPrintable(r.err));
     QVERIFY(!r.out.contains(QStringLiteral("содержит конфигурацию")));
     QCOMPARE(f.radio_image(), shipped_sample());
     QVERIFY(f.backups().isEmpty());
@@ -482,9 +633,13 @@ void TestK40::dry_run_writes_nothing()
     const QJsonArray writes = o[QStringLiteral("writes")].toArray();
     QCOMPARE(writes.size(), 1);
     QCOMPARE(writes[0].toObject()[QStringLiteral("address")].toInt(), ADDR_UR_GROMK);
-    QCOMPARE(
-        o[QStringLiteral("fields")].toArray()[0].toObject()[QStringLiteral("field")].toString(),
-        QStringLiteral("volume"));
+    const QJsonObject volume = o[QStringLiteral("fields")].toArray()[0].toObject();
+    QCOMPARE(volume.keys(), FIELD_KEYS);
+    QCOMPARE(volume[QStringLiteral("field")].toString(), QStringLiteral("volume"));
+    QCOMPARE(volume[QStringLiteral("from")].toInt(), 22);
+    QCOMPARE(volume[QStringLiteral("to")].toInt(), 25);
+    QCOMPARE(writes[0].toObject()[QStringLiteral("to")].toInt(),
+             int(uint8_t(shipped_sample()[ADDR_UR_GROMK] & ~LEVEL_BITS) | 25));
     QVERIFY(f.radio->write_packets().empty());
     QCOMPARE(f.radio_image(), shipped_sample());
     QVERIFY(f.backups().isEmpty());
@@ -557,6 +712,16 @@ void TestK40::port_failures_say_why_data()
                             << QStringLiteral("порт занят другой программой: cli_k40 (PID %1)")
                                    .arg(QCoreApplication::applicationPid());
     QTest::newRow("no permission") << NoPermission << QStringLiteral("нет прав доступа");
+    QTest::newRow("plain file") << PlainFile
+                                << QStringLiteral("это обычный файл, а не последовательный порт");
+    QTest::newRow("folder") << Folder << QStringLiteral("это папка, а не последовательный порт");
+    QTest::newRow("/dev/null") << NotATerminal
+                               << QStringLiteral("устройство не является последовательным портом");
+    QTest::newRow("root's device") << OwnerOnly
+                                   << QStringLiteral("нет прав доступа; устройство открыто только "
+                                                     "для его владельца (группа root)");
+    QTest::newRow("group's device")
+        << GroupMayUse << QStringLiteral("нет прав доступа; устройство принадлежит группе");
 }
 
 void TestK40::port_failures_say_why()
@@ -566,14 +731,29 @@ void TestK40::port_failures_say_why()
     K40Fixture f;
     QVERIFY(f.start_radio(shipped_sample()));
     QVERIFY(put_file(f.path(QStringLiteral("known.eep")), shipped_sample()));
-    QString port = trouble == NoDevice ? QStringLiteral("/dev/ttyK40none") : f.radio->device_name();
+    QString port = f.radio->device_name();
+    switch (trouble) {
+    case NoDevice: port = QStringLiteral("/dev/ttyK40none"); break;
+    case PlainFile: port = f.path(QStringLiteral("known.eep")); break;
+    case Folder: port = f.dir.path(); break;
+    case NotATerminal: port = QStringLiteral("/dev/null"); break;
+    default: break;
+    }
     QSerialPort holder;
     if (trouble == HeldByAnother) {
         holder.setPortName(port);
         QVERIFY(holder.open(QIODevice::ReadWrite));
     }
     QStringList wrapper;
-    if (trouble == NoPermission) {
+    if (trouble == OwnerOnly || trouble == GroupMayUse) {
+        // Only root gives a device away; the programmer then runs as an ordinary user.
+        if (::geteuid() != 0)
+            QSKIP("needs root to give the device to another owner");
+        const QByteArray device = QFile::encodeName(port);
+        QVERIFY(::chown(device.constData(), 0, trouble == OwnerOnly ? 0 : 20) == 0);
+        QVERIFY(::chmod(device.constData(), trouble == OwnerOnly ? 0600 : 0660) == 0);
+    }
+    if (trouble == NoPermission || trouble == OwnerOnly || trouble == GroupMayUse) {
         // Root opens any device, so root runs the programmer as an unprivileged user; anyone
         // else takes the permissions off their own device.
         if (::geteuid() == 0) {
@@ -596,6 +776,10 @@ void TestK40::port_failures_say_why()
     QCOMPARE(r.status, int(K40_RADIO));
     QVERIFY2(r.err.contains(QStringLiteral("Не удалось открыть порт %1: %2").arg(port, reason)),
              qPrintable(r.err));
+    // Joining root's group would not help.
+    QVERIFY2(!r.err.contains(QStringLiteral("usermod -aG root")), qPrintable(r.err));
+    if (trouble == GroupMayUse)
+        QVERIFY2(r.err.contains(QStringLiteral("usermod -aG dialout")), qPrintable(r.err));
 }
 
 void TestK40::trace_records_frames_and_line_events()

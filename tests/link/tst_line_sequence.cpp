@@ -140,10 +140,12 @@ private slots:
     void open_port_is_locked()
     {
         RawPty pty;
-        const int port = com_open(pty.name(), 9600);
-        QVERIFY(port >= 0);
+        // Opened first: once the programmer holds the port, its exclusive mode refuses any
+        // further open to everybody but root, before the lock is ever reached.
         const int other = ::open(pty.name(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         QVERIFY(other >= 0);
+        const int port = com_open(pty.name(), 9600);
+        QVERIFY(port >= 0);
         QCOMPARE(::flock(other, LOCK_EX | LOCK_NB), -1);
         com_close(port);
         QCOMPARE(::flock(other, LOCK_EX | LOCK_NB), 0);

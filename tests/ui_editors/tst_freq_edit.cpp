@@ -27,6 +27,8 @@ private slots:
 
     void stepping_data();
     void stepping();
+    void stepping_shows_what_is_kept_data();
+    void stepping_shows_what_is_kept();
     void stepping_without_band_rows();
     void zero_grid_step_is_safe();
     void leaving_the_field_snaps();
@@ -306,6 +308,71 @@ void TestFreqEdit::stepping()
     ed.setText(start);
     ed.setCursorPosition(ed.text().size());
     run_key_script(&ed, keys);
+    QCOMPARE(ed.text(), shown);
+}
+
+void TestFreqEdit::stepping_shows_what_is_kept_data()
+{
+    QTest::addColumn<int>("table");  // 0: touching rows at 25 and 10 kHz; 1: an off-grid start
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("plus onto the shared edge") << 0 << "156000"
+                                               << "+"
+                                               << " 156.020";
+    QTest::newRow("plus on the finer grid") << 0 << "156020"
+                                            << "+"
+                                            << " 156.030";
+    QTest::newRow("minus off the finer grid") << 0 << "156020"
+                                              << "-"
+                                              << " 156.000";
+    QTest::newRow("minus from off grid") << 0 << "155990"
+                                         << "-"
+                                         << " 155.975";
+    QTest::newRow("plus from off grid") << 0 << "155990"
+                                        << "+"
+                                        << " 156.000";
+    QTest::newRow("home of the finer row") << 0 << "160000"
+                                           << "Home"
+                                           << " 156.020";
+    QTest::newRow("end of the coarser row") << 0 << "150000"
+                                            << "End"
+                                            << " 156.000";
+    QTest::newRow("end at the coarser end goes on") << 0 << "156000"
+                                                    << "End"
+                                                    << " 174.000";
+    QTest::newRow("minus onto an off-grid start") << 1 << "146050"
+                                                  << "- -"
+                                                  << " 146.025";
+    QTest::newRow("minus at the first kept stays") << 1 << "146025"
+                                                   << "-"
+                                                   << " 146.025";
+    QTest::newRow("home onto an off-grid start") << 1 << "148000"
+                                                 << "Home"
+                                                 << " 146.025";
+    QTest::newRow("out of band onto an off-grid start") << 1 << "1"
+                                                        << "+"
+                                                        << " 146.025";
+}
+
+// After every key the editor shows what committing stores.
+void TestFreqEdit::stepping_shows_what_is_kept()
+{
+    QFETCH(int, table);
+    QFETCH(QString, start);
+    QFETCH(QString, keys);
+    QFETCH(QString, shown);
+    static const STATION_BAND touching[2] = {{1, 146000, 156010, 0, 0, 0, 0, 25},
+                                             {1, 156010, 174000, 0, 0, 0, 0, 10}};
+    static const STATION_BAND off_grid[1] = {{1, 146005, 150000, 0, 0, 0, 0, 25}};
+    LineEditFreq ed;
+    ed.set_band_rows(table == 0 ? 2 : 1, table == 0 ? touching : off_grid, 1);
+    ed.setText(start);
+    ed.setCursorPosition(ed.text().size());
+    run_key_script(&ed, keys);
+    QCOMPARE(ed.text(), shown);
+    ed.normalize_frequency();
     QCOMPARE(ed.text(), shown);
 }
 
