@@ -3,7 +3,9 @@
 #include "operations_fixture.h"
 #include "line_edit_int.h"
 #include "param_editors.h"
+#include "journal.h"
 #include "radio_protocol.h"
+#include "write_session.h"
 
 #include <QCheckBox>
 
@@ -264,6 +266,15 @@ void TestRadioOperations::program_keeps_a_backup_first()
     QCOMPARE(read_file(f.dir.filePath(QStringLiteral("backups/") + backups[0])), sample_image());
     QCOMPARE(log_notes(f.w()),
              QStringList{u("Резервная копия радиостанции: ./backups/") + backups[0]});
+    // The window's runs are journalled like k40's: a line before writing, one at the end.
+    QList<JournalEntry> journal;
+    QVERIFY(journal_read(f.dir.filePath(QLatin1String(JOURNAL_FILE_NAME)), journal, nullptr));
+    QCOMPARE(journal.size(), 2);
+    QCOMPARE(journal[0].program, u("окно"));
+    QCOMPARE(journal[0].backup, u("./backups/") + backups[0]);
+    QCOMPARE(journal[1].run, journal[0].run);
+    QCOMPARE(journal[1].result, u(JOURNAL_RESULT_OK));
+    QCOMPARE(journal[1].read_back, journal[1].intended);
 }
 
 void TestRadioOperations::failing_backup_writes_nothing()
