@@ -45,9 +45,9 @@ void TestK40Series::radios_one_after_another()
 
     QProcess p;
     p.setWorkingDirectory(f.dir.path());
-    p.start(QStringLiteral(K40_CLI), {QStringLiteral("series"), QStringLiteral("fleet.eep"),
-                                      QStringLiteral("--json"), QStringLiteral("--sheets"),
-                                      QStringLiteral("sheets")});
+    p.start(QStringLiteral(K40_CLI),
+            {QStringLiteral("series"), QStringLiteral("fleet.eep"), QStringLiteral("--json"),
+             QStringLiteral("--sheets"), QStringLiteral("sheets")});
     QVERIFY(p.waitForStarted());
     QList<QJsonObject> lines;
     const auto next_line = [&]() {
