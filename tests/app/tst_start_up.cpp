@@ -289,6 +289,13 @@ void TestStartUp::trace_argument()
     QVERIFY(ended);
     QCOMPARE(p->exitCode(), 0);
     QCOMPARE(QFile::exists(file), traced);
+    // The window opens its port at start: a trace that records it is one the port uses.
+    if (traced) {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(f.readAll());
+        QVERIFY2(text.contains(QStringLiteral(" -- открытие ")), qPrintable(text));
+    }
     const QString out = QString::fromLocal8Bit(p->readAllStandardOutput());
     QVERIFY2(output.isEmpty() ? !out.contains(QStringLiteral("трассировки")) : out.contains(output),
              qPrintable(out));

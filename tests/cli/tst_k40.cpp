@@ -18,6 +18,7 @@
 #include "image_map.h"
 #include "k40.h"
 #include "k40_fixture.h"
+#include "port_survey.h"
 #include "settings_report.h"
 #include "station_loader.h"
 
@@ -110,6 +111,7 @@ private slots:
     void usage_and_file_errors_data();
     void usage_and_file_errors();
     void unsealed_station_is_refused();
+    void ports_lists_the_survey();
     void conventions_data();
     void conventions();
     void failed_result_write_data();
@@ -288,7 +290,6 @@ void TestK40::usage_and_file_errors_data()
                                                  QStringLiteral("band9.eep")}
                                   << int(K40_DATA)
                                   << QStringLiteral("Данный тип радиостанций не поддерживается");
-    QTest::newRow("ports") << QStringList{QStringLiteral("ports")} << int(K40_OK) << QString();
     QTest::newRow("no port settings file")
         << QStringList{QStringLiteral("verify"), s} << int(K40_DATA)
         << QStringLiteral("нет файла настроек порта ./torvel.txt: укажите порт (--port ИМЯ)");
@@ -311,6 +312,22 @@ void TestK40::usage_and_file_errors()
     const K40Result r = f.run(arguments);
     QCOMPARE(r.status, status);
     QVERIFY2((r.err + r.out).contains(text), qPrintable(r.err + r.out));
+}
+
+// The machine's own ports: whatever they are, k40 prints the survey's line for each, in
+// order, on standard output, and says so when there is none.
+void TestK40::ports_lists_the_survey()
+{
+    K40Fixture f;
+    const K40Result r = f.run({QStringLiteral("ports")});
+    QCOMPARE(r.status, int(K40_OK));
+    const PortSurvey survey = survey_ports();
+    QStringList expected;
+    for (const SurveyedPort &p : survey.ports)
+        expected << port_line(p);
+    QCOMPARE(r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+    QCOMPARE(r.err.contains(QStringLiteral("Последовательные порты не найдены.")),
+             survey.ports.empty());
 }
 
 void TestK40::conventions_data()
@@ -523,7 +540,7 @@ void TestK40::program_then_verify_with_backup()
     QCOMPARE(changed[0].toObject()[QStringLiteral("field")].toString(),
              QStringLiteral("working_channel"));
 
-    // A second run within the same second keeps its own copy.
+    // A second run keeps its own copy (names within one second: the file operations' test).
     const K40Result again = f.run_radio({QStringLiteral("program"), QStringLiteral("known.eep")});
     QCOMPARE(again.status, int(K40_OK));
     QCOMPARE(f.backups().size(), 2);

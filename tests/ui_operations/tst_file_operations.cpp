@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "operations_fixture.h"
+#include "image_file.h"
 #include "image_map.h"
 #include "param_editors.h"
 
@@ -47,6 +48,7 @@ private slots:
     void failed_save_keeps_the_old_file();
     void report_file_and_window();
     void report_printed_to_pdf();
+    void backups_within_one_second_keep_their_own_names();
 };
 
 // Reading a radio and saving at once must give the radio's own bytes; run again under a
@@ -244,4 +246,26 @@ void TestFileOperations::report_printed_to_pdf()
 }
 
 QTEST_MAIN(TestFileOperations)
+// Runs are seconds apart in practice, so the clock is fixed here: three backups in one
+// second get three names, and none replaces another.
+void TestFileOperations::backups_within_one_second_keep_their_own_names()
+{
+    QTemporaryDir dir;
+    const QDateTime when(QDate(2026, 12, 11), QTime(9, 30, 5));
+    QStringList names;
+    for (uint8_t fill : {uint8_t(1), uint8_t(2), uint8_t(3)}) {
+        RS_EEPROM_IMAGE image{};
+        std::memset(image.bytes, fill, RS_IMAGE_SIZE);
+        QString path, why;
+        QVERIFY2(write_backup(dir.path(), image, when, &path, &why), qPrintable(why));
+        names << QFileInfo(path).fileName();
+    }
+    QCOMPARE(names, (QStringList{QStringLiteral("K40-20261211-093005.eep"),
+                                 QStringLiteral("K40-20261211-093005-2.eep"),
+                                 QStringLiteral("K40-20261211-093005-3.eep")}));
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(read_file(dir.filePath(QStringLiteral("backups/") + names[i])),
+                 QByteArray(RS_IMAGE_SIZE, char(i + 1)));
+}
+
 #include "tst_file_operations.moc"
