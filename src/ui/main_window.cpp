@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableWidget>
 #include <cstring>
 
@@ -365,9 +366,22 @@ void PROGRAMMATOR_K40::take_items_out(int columns)
 
 void PROGRAMMATOR_K40::put_items_in(int columns)
 {
-    for (int r = 0; r < FORM_ROWS; ++r)
-        for (int c = 0; c < columns; ++c)
+    // The coder and squelch columns hold choices ("Высокий с CTCSS") wider than the column
+    // in some fonts: their cells get a font in which every choice shows whole.
+    const int margin = 2 * (kanals->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    for (int c = 0; c < columns; ++c) {
+        QFont font = kanals->font();
+        if (c >= columns - 2) {
+            const QStringList choices = c == columns - 2 ? ComboBoxKoder::item_texts()
+                                                         : ComboBoxPH::item_texts();
+            for (const QString &choice : choices)
+                font = font_fitting(font, choice, kanals->columnWidth(c) - margin);
+        }
+        for (int r = 0; r < FORM_ROWS; ++r) {
+            cell_item(r, c)->setFont(font);
             kanals->setItem(r, c, cell_item(r, c));
+        }
+    }
 }
 
 void PROGRAMMATOR_K40::replace_delegate()

@@ -2,6 +2,7 @@
 
 #include "conf_texts.h"
 #include "freq_edit.h"
+#include "text_fit.h"
 
 // ---- combo boxes ---------------------------------------------------------------------
 
@@ -82,6 +83,14 @@ void ChannelDelegateBase::setModelData(QWidget *editor, QAbstractItemModel *mode
         return;
     }
     QItemDelegate::setModelData(editor, model, index);
+}
+
+void ChannelDelegateBase::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
+                                               const QModelIndex &index) const
+{
+    QItemDelegate::updateEditorGeometry(editor, option, index);
+    if (auto *combo = qobject_cast<QComboBox *>(editor))
+        fit_combo_choices(combo);
 }
 
 void ChannelDelegateBase::emitCommitData()

@@ -1,6 +1,8 @@
 #include "text_fit.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QStyleOptionComboBox>
 #include <QAbstractItemModel>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -137,5 +139,34 @@ void fit_texts(QWidget *root)
 void fit_header_texts(QHeaderView *header)
 {
     while (!header_texts_fit(header) && shrink_by_one(header)) {
+    }
+}
+
+QFont font_fitting(const QFont &font, const QString &text, int width)
+{
+    QFont f = font;
+    int size = f.pixelSize() > 0 ? f.pixelSize() : QFontInfo(f).pixelSize();
+    while (QFontMetrics(f).horizontalAdvance(text) > width && size > k_min_pixel_size)
+        f.setPixelSize(--size);
+    return f;
+}
+
+void fit_combo_choices(QComboBox *combo)
+{
+    const auto widest_overflows = [combo] {
+        QStyleOptionComboBox opt;
+        opt.initFrom(combo);
+        opt.editable = combo->isEditable();
+        const int room = combo->style()
+                             ->subControlRect(QStyle::CC_ComboBox, &opt,
+                                              QStyle::SC_ComboBoxEditField, combo)
+                             .width();
+        const QFontMetrics fm(combo->font());
+        for (int i = 0; i < combo->count(); ++i)
+            if (fm.horizontalAdvance(combo->itemText(i)) > room)
+                return true;
+        return false;
+    };
+    while (widest_overflows() && shrink_by_one(combo)) {
     }
 }

@@ -5,6 +5,9 @@
 
 #include <QString>
 
+#include <QFont>
+
+class QComboBox;
 class QHeaderView;
 class QWidget;
 
@@ -28,3 +31,10 @@ bool header_texts_fit(const QHeaderView *header);
 void fit_texts(QWidget *root);
 // The same for the labels of a table header.
 void fit_header_texts(QHeaderView *header);
+
+// `font`, a pixel smaller at a time down to the legible minimum, until `text` takes at most
+// `width` pixels.
+QFont font_fitting(const QFont &font, const QString &text, int width);
+// Shrinks a combo box's font until every one of its choices shows whole in its edit field
+// at the box's current size.
+void fit_combo_choices(QComboBox *combo);

@@ -642,6 +642,42 @@ void TestMainWindow::every_text_shows_whole()
             QVERIFY2(fm.horizontalAdvance(line) + margin <= h->sectionSize(c), qPrintable(line));
         QVERIFY(int(lines.size()) * fm.height() <= h->height());
     }
+
+    // Every choice of every cell editor, in the cell and in its open editor, measured in
+    // the font it is drawn in against the room the style gives it.
+    const int koder_column = ravno ? 1 : 2, ph_column = koder_column + 1;
+    const QStringList choices[] = {ComboBoxKoder::item_texts(), ComboBoxPH::item_texts()};
+    for (int k = 0; k < 2; ++k) {
+        const int c = k == 0 ? koder_column : ph_column;
+        QTableWidgetItem *item = t->item(0, c);
+        QVERIFY(item);
+        const int cell_margin = 2 * (t->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+        for (const QString &text : choices[k])
+            QVERIFY2(QFontMetrics(item->font()).horizontalAdvance(text) + cell_margin
+                         <= t->columnWidth(c),
+                     qPrintable(
+                         QStringLiteral("cell \"%1\" in %2 px").arg(text).arg(t->columnWidth(c))));
+        t->openPersistentEditor(item);
+        auto *combo = qobject_cast<QComboBox *>(t->indexWidget(t->model()->index(0, c)));
+        QVERIFY(combo);
+        for (int i = 0; i < combo->count(); ++i) {
+            combo->setCurrentIndex(i);
+            QStyleOptionComboBox opt;
+            opt.initFrom(combo);
+            opt.rect = combo->rect();
+            opt.editable = combo->isEditable();
+            opt.currentText = combo->currentText();
+            const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &opt,
+                                                               QStyle::SC_ComboBoxEditField, combo);
+            const int need = combo->fontMetrics().horizontalAdvance(combo->currentText());
+            QVERIFY2(need <= field.width(),
+                     qPrintable(QStringLiteral("editor \"%1\" needs %2 px, has %3")
+                                    .arg(combo->currentText())
+                                    .arg(need)
+                                    .arg(field.width())));
+        }
+        t->closePersistentEditor(item);
+    }
 }
 
 QTEST_MAIN(TestMainWindow)
