@@ -587,30 +587,30 @@ QString address_labels(const STATION_CONFIG &station, int address)
     return out.join(QStringLiteral(", "));
 }
 
-QStringList Run::unwritable_lines(const RS_EEPROM_IMAGE &radio, const RS_EEPROM_IMAGE &target)
+// One line per address: `pattern` takes the address, the byte in `a`, the byte in `b`.
+QStringList address_lines(const STATION_CONFIG &station, const std::vector<int> &addresses,
+                          const char *pattern, const RS_EEPROM_IMAGE &a, const RS_EEPROM_IMAGE &b)
 {
     QStringList lines;
-    for (int a : unwritable_differences(radio, target)) {
-        const QString label = address_labels(station_, a);
-        lines << QStringLiteral("адрес %1: радиостанция %2, нужно %3%4")
-                     .arg(a)
-                     .arg(hex_byte(radio.bytes[a]), hex_byte(target.bytes[a]),
-                          label.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(label));
+    for (int address : addresses) {
+        const QString label = address_labels(station, address);
+        lines << QString::fromUtf8(pattern).arg(address).arg(
+            hex_byte(a.bytes[address]), hex_byte(b.bytes[address]),
+            label.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(label));
     }
     return lines;
 }
 
+QStringList Run::unwritable_lines(const RS_EEPROM_IMAGE &radio, const RS_EEPROM_IMAGE &target)
+{
+    return address_lines(station_, unwritable_differences(radio, target),
+                         "адрес %1: радиостанция %2, нужно %3%4", radio, target);
+}
+
 QStringList Run::computed_lines(const RS_EEPROM_IMAGE &file, const RS_EEPROM_IMAGE &target)
 {
-    QStringList lines;
-    for (int a : writable_differences(file, target)) {
-        const QString label = address_labels(station_, a);
-        lines << QStringLiteral("адрес %1: в файле %2, форма вычисляет %3%4")
-                     .arg(a)
-                     .arg(hex_byte(file.bytes[a]), hex_byte(target.bytes[a]),
-                          label.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(label));
-    }
-    return lines;
+    return address_lines(station_, writable_differences(file, target),
+                         "адрес %1: в файле %2, форма вычисляет %3%4", file, target);
 }
 
 // Programming from a file's configuration (`file` set) or a byte-for-byte restore.

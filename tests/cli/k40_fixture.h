@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "simulated_radio.h"
+#include "station_loader.h"
 
 struct K40Result {
     int status = -1;
@@ -120,3 +121,12 @@ struct K40Fixture {
             .entryList({QStringLiteral("*.eep")}, QDir::Files, QDir::Name);
     }
 };
+
+// The fixture's station, read as k40 reads it.
+inline STATION_CONFIG station_of(const K40Fixture &f)
+{
+    STATION_CONFIG st{};
+    read_station_files(&st, f.path(QStringLiteral("torvel.configuration.K40")).toStdString(),
+                       f.path(QStringLiteral("none.txt")).toStdString());
+    return st;
+}

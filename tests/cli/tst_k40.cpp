@@ -24,14 +24,6 @@
 
 namespace {
 
-STATION_CONFIG station_of(const K40Fixture &f)
-{
-    STATION_CONFIG st{};
-    read_station_files(&st, f.path(QStringLiteral("torvel.configuration.K40")).toStdString(),
-                       f.path(QStringLiteral("none.txt")).toStdString());
-    return st;
-}
-
 // The sample radio with some fields set to known values, encoded by the codec.
 QByteArray known_image(const STATION_CONFIG &st)
 {

@@ -22,14 +22,6 @@ const QString OK = QStringLiteral("Запрограммировали - OK!");
 constexpr uint8_t BUSY = 0x30;  // transmitting, tone call running
 constexpr int TUNING_CH1 = 106;
 
-STATION_CONFIG station_of(const K40Fixture &f)
-{
-    STATION_CONFIG st{};
-    read_station_files(&st, f.path(QStringLiteral("torvel.configuration.K40")).toStdString(),
-                       f.path(QStringLiteral("none.txt")).toStdString());
-    return st;
-}
-
 RS_EEPROM_IMAGE image_of(const QByteArray &bytes)
 {
     RS_EEPROM_IMAGE image{};
