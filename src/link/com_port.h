@@ -14,7 +14,7 @@
 class SerialDevice;
 
 constexpr int COM_PORT_COUNT = 10;
-constexpr int COM_NAME_MAX = 256;
+constexpr int COM_NAME_MAX = 4095;
 constexpr int COM_QUEUE_MAX = 128;
 constexpr int COM_GIVE_UP_MS = 30000;    // a submitter stops waiting for the worker
 constexpr int COM_LOCK_WAIT_MS = 20000;  // submitter and queue locks

@@ -90,8 +90,16 @@ QString adapter_chip(const QString &usb_id)
         return QStringLiteral("FTDI");
     static const QMap<QString, QString> chips = {
         {QStringLiteral("1a86:7523"), QStringLiteral("WCH CH340")},
+        {QStringLiteral("1a86:5523"), QStringLiteral("WCH CH341")},
+        {QStringLiteral("1a86:55d3"), QStringLiteral("WCH CH343")},
+        {QStringLiteral("1a86:55d4"), QStringLiteral("WCH CH9102")},
         {QStringLiteral("067b:2303"), QStringLiteral("Prolific PL2303")},
+        {QStringLiteral("067b:23a3"), QStringLiteral("Prolific PL2303")},
+        {QStringLiteral("067b:23c3"), QStringLiteral("Prolific PL2303")},
+        {QStringLiteral("067b:23d3"), QStringLiteral("Prolific PL2303")},
         {QStringLiteral("10c4:ea60"), QStringLiteral("Silicon Labs CP210x")},
+        {QStringLiteral("10c4:ea70"), QStringLiteral("Silicon Labs CP2105")},
+        {QStringLiteral("10c4:ea71"), QStringLiteral("Silicon Labs CP2108")},
     };
     return chips.value(usb_id);
 }
@@ -181,7 +189,7 @@ QString port_line(const SurveyedPort &p)
         access = p.group.isEmpty() || p.group == QLatin1String("root")
                      ? QStringLiteral("нет прав доступа")
                      : QStringLiteral("нет прав доступа: добавьте пользователя в группу %1 "
-                                      "(sudo adduser $USER %1) и войдите в систему заново")
+                                      "(sudo usermod -aG %1 $USER) и войдите в систему заново")
                            .arg(p.group);
     return QStringList{p.device, p.stable_name.isEmpty() ? QStringLiteral("-") : p.stable_name,
                        adapter, latency, access}

@@ -67,10 +67,12 @@ QString open_failure_reason(const QSerialPort &port, const char *name)
                                   "владельца (группа %1): права на него может дать только "
                                   "администратор, например правилом udev")
                 .arg(group);
-        return QStringLiteral("нет прав доступа; устройство принадлежит группе %1 (в Debian "
-                              "это dialout): добавьте пользователя в эту группу командой "
-                              "\"sudo usermod -aG %1 $USER\" и войдите в систему заново")
-            .arg(group);
+        return QStringLiteral("нет прав доступа; устройство принадлежит группе %1%2: добавьте "
+                              "пользователя в эту группу командой \"sudo usermod -aG %1 "
+                              "$USER\" и войдите в систему заново")
+            .arg(group, group == QLatin1String("dialout")
+                            ? QString()
+                            : QStringLiteral(" (в Debian это dialout)"));
     }
 #else
     Q_UNUSED(name);

@@ -26,8 +26,8 @@ constexpr int STATION_MAX_BANDS = 100;
 constexpr int STATION_MAX_TUN = 128;
 
 // Stable device names (/dev/serial/by-id/usb-...-if00-port0) run to 80 characters; the
-// channel takes names up to this length.
-constexpr int STATION_PORT_NAME_MAX = 256;
+// channel takes any path Linux takes (PATH_MAX less its terminating zero).
+constexpr int STATION_PORT_NAME_MAX = 4095;
 
 struct STATION_CONFIG {
     char Com_Port_Name[STATION_PORT_NAME_MAX + 1];

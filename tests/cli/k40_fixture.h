@@ -100,8 +100,9 @@ struct K40Fixture {
     }
 
     // A radio command that should succeed. The read's first state reply has to arrive within
-    // 2.5 byte times of the query; a machine busy with other builds can miss that, which the
-    // programmer reports as no answer before anything else happened. Only that is retried.
+    // its line time plus the adapter margin; a machine stalled by other builds for longer
+    // still misses that, which the programmer reports as no answer before anything else
+    // happened. Only that is retried.
     K40Result run_radio(const QStringList &arguments) const
     {
         K40Result r;

@@ -65,9 +65,8 @@ struct WindowFixture {
     std::unique_ptr<PROGRAMMATOR_K40> window;
     QString old_cwd = QDir::currentPath();
 
-    // The read's first state reply must arrive within 2.5 byte times of nothing: at 19200
-    // bit/s that leaves the simulated radio's thread about 5 ms to be scheduled.
-    // `adapter_ms` puts a USB serial adapter with that latency timer on the line,
+    // The read's first state reply must arrive within its seven bytes' line time plus the
+    // margin every read allows for adapters and slow radios. `adapter_ms` puts a USB serial adapter with that latency timer on the line,
     // `start_ms` is the radio's start delay before every answer.
     explicit WindowFixture(const QByteArray &image = sample_image(), int sost = 0,
                            const SimFaults &faults = SimFaults(), int baud = 19200,
