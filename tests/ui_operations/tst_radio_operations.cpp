@@ -51,8 +51,8 @@ class TestRadioOperations : public QObject {
     Q_OBJECT
 private slots:
     void read_fills_the_form();
-    void read_through_an_adapter_data();
-    void read_through_an_adapter();
+    void read_and_program_through_an_adapter_data();
+    void read_and_program_through_an_adapter();
     void read_failures_data();
     void read_failures();
     void program_edited_form();
@@ -86,7 +86,7 @@ void TestRadioOperations::read_fills_the_form()
     QCOMPARE(bad.cell(0, 0), QStringLiteral("0"));
 }
 
-void TestRadioOperations::read_through_an_adapter_data()
+void TestRadioOperations::read_and_program_through_an_adapter_data()
 {
     QTest::addColumn<int>("baud");
     QTest::addColumn<int>("adapter");  // the adapter's latency timer, ms
@@ -96,17 +96,26 @@ void TestRadioOperations::read_through_an_adapter_data()
     QTest::newRow("Bluetooth 64 ms") << 19200 << 64 << 0;
 }
 
-void TestRadioOperations::read_through_an_adapter()
+void TestRadioOperations::read_and_program_through_an_adapter()
 {
     QFETCH(int, baud);
     QFETCH(int, adapter);
     QFETCH(int, start);
-    WindowFixture f(sample_image(), 0, SimFaults(), baud, adapter, start);
+    WindowFixture f(sample_image(), RADIO_SOST_TRANSMITTING, SimFaults(), baud, adapter, start);
     f.w().run_operation(2004);
     QCOMPARE(f.last_message(), u("Параметры считаны."));
     QVERIFY(f.w().flag_conf_read);
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(f.w().image.bytes), RS_IMAGE_SIZE),
              sample_image());
+
+    f.w().cell_item(0, 0)->setText(QStringLiteral(" 150.025"));
+    f.w().ed_ur_gromk->setText(QStringLiteral("25"));
+    const QByteArray expected = f.encoded_form();
+    QVERIFY(!expected.isEmpty() && expected != sample_image());
+    f.w().run_operation(2003);
+    QCOMPARE(f.last_message(), u(OK));
+    QCOMPARE(f.radio->image(), expected);
+    QVERIFY(f.radio->state().sost & RADIO_SOST_TRANSMITTING);
 }
 
 void TestRadioOperations::read_failures_data()
