@@ -1,6 +1,7 @@
 #include "interrupt.h"
 
 #include <csignal>
+#include <iterator>
 #include <cstring>
 
 #include <unistd.h>
@@ -8,8 +9,10 @@
 namespace {
 
 std::atomic<bool> stop_requested{false};
-struct sigaction previous_int {};
-struct sigaction previous_term {};
+std::atomic<bool> only_waiting{false};
+// A closed terminal or a lost ssh session must not cut a run either.
+constexpr int SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction previous[std::size(SIGNALS)] = {};
 
 void write_stderr(const char *text)
 {
@@ -25,8 +28,11 @@ void on_signal(int sig)
         ::raise(sig);
         return;
     }
-    write_stderr("\nk40: прерывание: текущий пакет будет дописан, дальше ничего не "
-                 "записывается (повторное прерывание - выход немедленно)\n");
+    if (only_waiting.load())
+        write_stderr("\nk40: прерывание: ожидание закончено\n");
+    else
+        write_stderr("\nk40: прерывание: текущий пакет будет дописан, дальше ничего не "
+                     "записывается (повторное прерывание - выход немедленно)\n");
 }
 
 }  // namespace
@@ -34,17 +40,20 @@ void on_signal(int sig)
 RadioRunInterrupts::RadioRunInterrupts()
 {
     stop_requested.store(false);
+    only_waiting.store(false);
     struct sigaction sa {};
     sa.sa_handler = on_signal;
     sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGINT, &sa, &previous_int);
-    ::sigaction(SIGTERM, &sa, &previous_term);
+    for (size_t i = 0; i < std::size(SIGNALS); ++i)
+        ::sigaction(SIGNALS[i], &sa, &previous[i]);
 }
 
 RadioRunInterrupts::~RadioRunInterrupts()
 {
-    ::sigaction(SIGINT, &previous_int, nullptr);
-    ::sigaction(SIGTERM, &previous_term, nullptr);
+    for (size_t i = 0; i < std::size(SIGNALS); ++i)
+        ::sigaction(SIGNALS[i], &previous[i], nullptr);
 }
+
+void RadioRunInterrupts::set_waiting(bool waiting) const { only_waiting.store(waiting); }
 
 const std::atomic<bool> &RadioRunInterrupts::requested() const { return stop_requested; }

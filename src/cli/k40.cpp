@@ -27,6 +27,7 @@
 #include "editor_numbers.h"
 #include "image_check.h"
 #include "image_file.h"
+#include "image_map.h"
 #include "interrupt.h"
 #include "journal.h"
 #include "port_survey.h"
@@ -434,8 +435,9 @@ int Run::load_station()
             missing_port_file_ = port_path;
     } else if (!args_.has("--port") && station_.Com_Port_Name[0] == 0) {
         bad_port_file_ = QStringLiteral("файл настроек порта %1 не задает порт: нужна строка "
-                                        "[Com_Port_Name]= [ИМЯ] (не длиннее 31 символа)")
-                             .arg(port_path);
+                                        "[Com_Port_Name]= [ИМЯ] (не длиннее %2 символов)")
+                             .arg(port_path)
+                             .arg(STATION_PORT_NAME_MAX);
     } else if (!args_.has("--baud") && !line_speed(station_.Com_Port_BaudRate)) {
         bad_port_file_ = QStringLiteral("файл настроек порта %1 задает неверную скорость "
                                         "Com_Port_BaudRate; допустимы %2")
@@ -607,10 +609,28 @@ QStringList Run::unwritable_lines(const RS_EEPROM_IMAGE &radio, const RS_EEPROM_
                          "адрес %1: радиостанция %2, нужно %3%4", radio, target);
 }
 
+// What programming the file puts at `address` instead of the file's byte: a byte the form
+// computes (the tuning voltages), or bits it keeps from the radio.
+QString form_byte_note(const RS_EEPROM_IMAGE &file, const RS_EEPROM_IMAGE &target, int address)
+{
+    const uint8_t owned = static_cast<uint8_t>(~image_kept_mask(address));
+    const bool kept = ((file.bytes[address] ^ target.bytes[address]) & owned) == 0;
+    return (kept ? QStringLiteral("форма оставляет байт радиостанции %1")
+                 : QStringLiteral("форма вычисляет %1"))
+        .arg(hex_byte(target.bytes[address]));
+}
+
 QStringList Run::computed_lines(const RS_EEPROM_IMAGE &file, const RS_EEPROM_IMAGE &target)
 {
-    return address_lines(station_, writable_differences(file, target),
-                         "адрес %1: в файле %2, форма вычисляет %3%4", file, target);
+    QStringList lines;
+    for (int a : writable_differences(file, target)) {
+        const QString label = address_labels(station_, a);
+        lines << QStringLiteral("адрес %1: в файле %2, %3%4")
+                     .arg(a)
+                     .arg(hex_byte(file.bytes[a]), form_byte_note(file, target, a),
+                          label.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(label));
+    }
+    return lines;
 }
 
 // Programming from a file's configuration (`file` set) or a byte-for-byte restore.
@@ -647,7 +667,10 @@ int Run::write_run(const ProgramForm &form, const TextForm *file, const QString 
                 refused = K40_DATA;
                 return false;
             }
-            left_behind = unwritable_lines(radio, *form.exact);
+            // The radio keeps the channel it works on; verify leaves that byte aside too.
+            RS_EEPROM_IMAGE wanted = *form.exact;
+            wanted.bytes[ADDR_N_RAB_KANALA] = radio.bytes[ADDR_N_RAB_KANALA];
+            left_behind = unwritable_lines(radio, wanted);
         } else {
             const QStringList never = unwritable_lines(radio, target);
             if (!never.isEmpty()) {
@@ -661,9 +684,10 @@ int Run::write_run(const ProgramForm &form, const TextForm *file, const QString 
             }
             const QStringList computed = computed_lines(file->image, target);
             if (!computed.isEmpty()) {
-                sink_.line(QStringLiteral("Форма вычисляет эти байты иначе, чем они записаны "
-                                          "в файле; радиостанция получит значения формы "
-                                          "(байт в байт записывает k40 restore):"));
+                sink_.line(QStringLiteral("Программирование файла задает эти байты иначе, "
+                                          "чем они записаны в файле; радиостанция получит "
+                                          "значения формы (байт в байт записывает k40 "
+                                          "restore):"));
                 for (const QString &l : computed)
                     sink_.line(QStringLiteral("  ") + l);
             }
@@ -680,9 +704,8 @@ int Run::write_run(const ProgramForm &form, const TextForm *file, const QString 
     if (outcome) {
         outcome->ok = ok;
         outcome->cancelled = run.cancelled;
-        QList<int> sent(run.sent_addresses.begin(), run.sent_addresses.end());
-        sent.removeAll(RADIO_FILLER_ADDRESS);
-        outcome->written = int(QSet<int>(sent.begin(), sent.end()).size());
+        outcome->written = int(
+            QSet<int>(run.sent_addresses.begin(), run.sent_addresses.end()).size());
         outcome->backup = session.backup();
         outcome->read_back = run.read_back_valid ? run.read_back : run.radio_before;
     }
@@ -707,7 +730,11 @@ int Run::write_run(const ProgramForm &form, const TextForm *file, const QString 
     if (run.state_changed && !run.state_restore_failed)
         sink_.line(QStringLiteral("Передача и тональный вызов радиостанции возвращены, как "
                                   "были до записи."));
-    if (run.writes_begun) {
+    if (run.memory_verified) {
+        // Nothing to restore: the memory holds what was meant, only the mode is in doubt.
+        sink_.line(QStringLiteral("Память радиостанции записана и проверена чтением. Проверьте "
+                                  "на радиостанции рабочий канал и режим передачи."));
+    } else if (run.writes_begun) {
         QStringList sent;
         for (int a : run.sent_addresses)
             sent << QString::number(a);
@@ -876,23 +903,41 @@ int Run::series()
         return name;
     };
 
+    // Known again by its image; the working channel byte aside, which a technician may
+    // have switched in between.
+    const auto identity = [](const RS_EEPROM_IMAGE &image) {
+        QByteArray bytes(reinterpret_cast<const char *>(image.bytes), RS_IMAGE_SIZE);
+        bytes[ADDR_N_RAB_KANALA] = 0;
+        return bytes;
+    };
+    // A radio that is not written keeps its backup too: the fleet's paperwork has every
+    // radio as it came.
+    const auto keep_backup = [&](const RS_EEPROM_IMAGE &image) {
+        QString name, why;
+        if (write_backup(QStringLiteral("."), image, QDateTime::currentDateTime(), &name, &why))
+            return name;
+        error(QStringLiteral("резервная копия %1 не записана: %2").arg(name, why));
+        return QString();
+    };
+
     bool announce = true;
     while (count == 0 || number < count) {
-        if (!wait_for_radio(interrupts, announce))
+        interrupts.set_waiting(true);
+        const bool connected = wait_for_radio(interrupts, announce);
+        interrupts.set_waiting(false);
+        if (!connected)
             break;
         announce = true;
-        TextForm radio(ctx_);
-        if (!fetch_radio_image(ctx_, port_, radio.image)) {
+        RS_EEPROM_IMAGE image{};
+        bool undecodable = false;
+        if (!fetch_radio_image(ctx_, port_, image, &undecodable) && !undecodable) {
             ++number;
             ++failed;
             report(QStringLiteral("failed"), QStringLiteral("не считана"), 0, QString(), QString());
-        } else if (const auto again = std::find_if(
-                       done.begin(), done.end(),
-                       [&](const std::pair<QByteArray, int> &d) {
-                           return d.first
-                                  == QByteArray(reinterpret_cast<const char *>(radio.image.bytes),
-                                                RS_IMAGE_SIZE);
-                       });
+        } else if (const auto again = std::find_if(done.begin(), done.end(),
+                                                   [&](const std::pair<QByteArray, int> &d) {
+                                                       return d.first == identity(image);
+                                                   });
                    again != done.end()) {
             // Not a new radio: nothing counts, nothing is written.
             const int was = number;
@@ -903,34 +948,34 @@ int Run::series()
             number = was;
         } else {
             ++number;
-            const QByteArray as_read(reinterpret_cast<const char *>(radio.image.bytes),
-                                     RS_IMAGE_SIZE);
             RS_EEPROM_IMAGE target{};
-            if (!radio.take_radio_image(radio.image)) {
+            if (undecodable) {
                 ++refused;
+                done.emplace_back(identity(image), number);
                 error(QStringLiteral("образ радиостанции не декодируется с таблицами станции"));
                 report(QStringLiteral("refused"), QStringLiteral("отказ: образ не декодируется"), 0,
-                       QString(), QString());
-            } else if (radio.image.bytes[ADDR_BAND_CODE] != file.image.bytes[ADDR_BAND_CODE]
-                       || !build_program_image(ctx_, program_form(file), radio.image, target)) {
+                       keep_backup(image), QString());
+            } else if (image.bytes[ADDR_BAND_CODE] != file.image.bytes[ADDR_BAND_CODE]
+                       || !build_program_image(ctx_, program_form(file), image, target)) {
                 ++refused;
-                report(QStringLiteral("refused"), QStringLiteral("отказ: другой диапазон"), 0,
-                       QString(), QString());
-            } else if (writable_differences(radio.image, target).empty()) {
+                done.emplace_back(identity(image), number);
+                report(QStringLiteral("refused"),
+                       image.bytes[ADDR_BAND_CODE] != file.image.bytes[ADDR_BAND_CODE]
+                           ? QStringLiteral("отказ: другой диапазон")
+                           : QStringLiteral("отказ: конфигурацию файла нельзя записать"),
+                       0, keep_backup(image), QString());
+            } else if (writable_differences(image, target).empty()) {
                 ++holding;
-                done.emplace_back(as_read, number);
-                report(QStringLiteral("holding"), QStringLiteral("уже содержит файл"), 0, QString(),
-                       sheet_of(radio.image));
+                done.emplace_back(identity(image), number);
+                report(QStringLiteral("holding"), QStringLiteral("уже содержит файл"), 0,
+                       keep_backup(image), sheet_of(image));
             } else {
                 WriteOutcome outcome;
                 const int status = write_run(program_form(file), &file, path, &interrupts,
                                              &outcome);
                 if (status == K40_OK) {
                     ++programmed;
-                    done.emplace_back(
-                        QByteArray(reinterpret_cast<const char *>(outcome.read_back.bytes),
-                                   RS_IMAGE_SIZE),
-                        number);
+                    done.emplace_back(identity(outcome.read_back), number);
                     report(QStringLiteral("programmed"), QStringLiteral("запрограммирована"),
                            outcome.written, outcome.backup, sheet_of(outcome.read_back));
                 } else if (status == K40_DATA && outcome.written == 0) {
@@ -948,7 +993,10 @@ int Run::series()
         }
         if (interrupts.requested().load() || (count > 0 && number >= count))
             break;
-        if (!wait_for_disconnect(interrupts))
+        interrupts.set_waiting(true);
+        const bool disconnected = wait_for_disconnect(interrupts);
+        interrupts.set_waiting(false);
+        if (!disconnected)
             break;
     }
     sink_.line(QStringLiteral("Итого: запрограммировано %1, уже содержали файл %2, отказано %3, "
@@ -1022,9 +1070,14 @@ int Run::dry_run(const TextForm &file)
     int writes = 0;
     for (const ByteChange &b : bytes)
         writes += b.programmable;
+    const QStringList computed = computed_lines(file.image, target);
     if (bytes.empty())
-        s += QStringLiteral("Радиостанция уже содержит конфигурацию файла: ничего не было бы "
-                            "записано.\n");
+        s += computed.isEmpty()
+                 ? QStringLiteral("Радиостанция уже содержит конфигурацию файла: ничего не было "
+                                  "бы записано.\n")
+                 : QStringLiteral("Ничего не было бы записано: радиостанция уже содержит то, "
+                                  "что дает программирование файла, но байт в байт с файлом не "
+                                  "совпадает (ниже).\n");
     for (const FieldChange &c : fields)
         s += QStringLiteral("%1: %2 -> %3\n").arg(c.a->label, c.a->text, c.b->text);
     if (writes > 0) {
@@ -1042,11 +1095,10 @@ int Run::dry_run(const TextForm &file)
             s += QStringLiteral("  адрес %1: %2 -> %3  не программируется, не записывается\n")
                      .arg(b.address, 3)
                      .arg(hex_byte(b.a), hex_byte(b.b));
-    const QStringList computed = computed_lines(file.image, target);
     if (!computed.isEmpty()) {
-        s += QStringLiteral("Форма вычисляет эти байты иначе, чем они записаны в файле; "
-                            "радиостанция получила бы значения формы (байт в байт записывает "
-                            "k40 restore):\n");
+        s += QStringLiteral("Программирование файла задает эти байты иначе, чем они записаны "
+                            "в файле; радиостанция получила бы значения формы (байт в байт "
+                            "записывает k40 restore):\n");
         for (const QString &l : computed)
             s += QStringLiteral("  ") + l + QLatin1Char('\n');
     }
@@ -1063,23 +1115,29 @@ int Run::dry_run(const TextForm &file)
 
 int Run::verify()
 {
-    TextForm file(ctx_);
-    if (const int status = load_file_form(args_.positional[0], file); status != K40_OK)
-        return status;
+    const QString path = args_.positional[0];
+    RS_EEPROM_IMAGE image{};
+    QString why;
+    if (!read_image_file(path, image, &why)) {
+        error(why);
+        return K40_DATA;
+    }
     if (const int status = start_link(); status != K40_OK)
         return status;
     TextForm radio(ctx_);
-    if (!fetch_radio_image(ctx_, port_, radio.image))
+    bool undecodable = false;
+    if (!fetch_radio_image(ctx_, port_, radio.image, &undecodable) && !undecodable)
         return K40_RADIO;
-    RS_EEPROM_IMAGE target{};
-    if (!build_program_image(ctx_, program_form(file), radio.image, target)) {
-        error(QStringLiteral("конфигурацию файла нельзя записать в эту радиостанцию"));
+    if (radio.image.bytes[ADDR_BAND_CODE] != image.bytes[ADDR_BAND_CODE]) {
+        error(QStringLiteral("файл %1 относится к другому диапазону (%2, у радиостанции %3)")
+                  .arg(path)
+                  .arg(image.bytes[ADDR_BAND_CODE])
+                  .arg(radio.image.bytes[ADDR_BAND_CODE]));
         return K40_DATA;
     }
-    const std::vector<int> differ = writable_differences(radio.image, file.image);
+    const std::vector<int> differ = writable_differences(radio.image, image);
     if (differ.empty()) {
-        print(QStringLiteral("Радиостанция содержит конфигурацию файла %1.\n")
-                  .arg(args_.positional[0]));
+        print(QStringLiteral("Радиостанция содержит конфигурацию файла %1.\n").arg(path));
         return K40_OK;
     }
     QStringList addresses;
@@ -1087,26 +1145,38 @@ int Run::verify()
         addresses << QString::number(a);
     QString s = QStringLiteral("Радиостанция НЕ содержит конфигурацию файла %1: отличаются "
                                "адреса %2.\n")
-                    .arg(args_.positional[0], addresses.join(QStringLiteral(", ")));
-    // The fields explain what they can; the bytes gave the verdict.
-    if (radio.take_radio_image(radio.image)) {
-        const std::vector<ConfField> held = conf_fields(station_, radio.diapazon_code, radio.texts);
-        const std::vector<ConfField> wanted = conf_fields(station_, file.diapazon_code, file.texts);
-        for (const FieldChange &c : field_changes(held, wanted))
+                    .arg(path, addresses.join(QStringLiteral(", ")));
+    // The bytes gave the verdict; the fields and the form only explain it, where the
+    // images decode and the file is one programming would take.
+    const ModelContext quiet{&station_, Reporter()};
+    TextForm held(quiet), wanted(quiet);
+    if (held.take_radio_image(radio.image) && wanted.take_radio_image(image)) {
+        // Named: the changes point into both lists.
+        const std::vector<ConfField> from = conf_fields(station_, held.diapazon_code, held.texts);
+        const std::vector<ConfField> to = conf_fields(station_, wanted.diapazon_code, wanted.texts);
+        for (const FieldChange &c : field_changes(from, to))
             s += QStringLiteral("%1: %2 -> %3\n").arg(c.a->label, c.a->text, c.b->text);
     }
+    TextForm file(quiet);
+    RS_EEPROM_IMAGE target{};
+    const bool programmable = file.load_image(image)
+                              && build_program_image(quiet, program_form(file), radio.image,
+                                                     target);
     for (int a : differ) {
         const QString label = address_labels(station_, a);
         s += QStringLiteral("  адрес %1: радиостанция %2, файл %3%4")
                  .arg(a, 3)
-                 .arg(hex_byte(radio.image.bytes[a]), hex_byte(file.image.bytes[a]),
+                 .arg(hex_byte(radio.image.bytes[a]), hex_byte(image.bytes[a]),
                       label.isEmpty() ? QString() : QStringLiteral("  ") + label);
-        if (target.bytes[a] != file.image.bytes[a])
-            s += QStringLiteral("; форма вычисляет %1: программирование файла этот байт не "
-                                "запишет, k40 restore запишет")
-                     .arg(hex_byte(target.bytes[a]));
+        if (programmable && target.bytes[a] != image.bytes[a])
+            s += QStringLiteral("; %1: программирование файла этот байт не запишет, k40 "
+                                "restore запишет")
+                     .arg(form_byte_note(image, target, a));
         s += QLatin1Char('\n');
     }
+    if (!programmable)
+        s += QStringLiteral("Файл не содержит допустимой конфигурации; вернуть его байты "
+                            "может k40 restore.\n");
     print(s);
     return K40_DIFFERENT;
 }

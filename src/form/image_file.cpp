@@ -40,28 +40,18 @@ bool write_temporary(const QString &path, const QByteArray &bytes, mode_t mode, 
         fail(error, system_error_text(errno));
         return false;
     }
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int e = n < 0 ? errno : ENOSPC;
-            ::close(fd);
-            ::unlink(temp.constData());
-            fail(error, system_error_text(e));
-            return false;
-        }
-        done += n;
+    bool ok = write_and_sync(fd, bytes, error);
+    if (ok && ::fchmod(fd, mode) != 0) {
+        fail(error, system_error_text(errno));
+        ok = false;
     }
-    const bool ok = ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    const int e = errno;
-    if (::close(fd) != 0 || !ok) {
+    if (::close(fd) != 0 && ok) {
+        fail(error, system_error_text(errno));
+        ok = false;
+    }
+    if (!ok)
         ::unlink(temp.constData());
-        fail(error, system_error_text(ok ? errno : e));
-        return false;
-    }
-    return true;
+    return ok;
 }
 
 QByteArray image_bytes(const RS_EEPROM_IMAGE &image)
@@ -70,6 +60,25 @@ QByteArray image_bytes(const RS_EEPROM_IMAGE &image)
 }
 
 }  // namespace
+
+bool write_and_sync(int fd, const QByteArray &bytes, QString *error)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            fail(error, system_error_text(n < 0 ? errno : ENOSPC));
+            return false;
+        }
+        done += n;
+    }
+    if (::fsync(fd) == 0)
+        return true;
+    fail(error, system_error_text(errno));
+    return false;
+}
 
 bool read_image_file(const QString &path, RS_EEPROM_IMAGE &image, QString *error)
 {

@@ -16,6 +16,10 @@ bool read_image_file(const QString &path, RS_EEPROM_IMAGE &image, QString *error
 // permissions.
 bool write_image_file(const QString &path, const RS_EEPROM_IMAGE &image, QString *error);
 
+// Writes every byte of `bytes` to `fd`, then flushes them to the disk; false with `error` set
+// on the first failure (a short write counts as a full disk). Leaves `fd` open.
+bool write_and_sync(int fd, const QByteArray &bytes, QString *error);
+
 // Writes `bytes` the same way (reports, tools).
 bool write_file_atomically(const QString &path, const QByteArray &bytes, QString *error);
 

@@ -87,9 +87,11 @@ QString journal_run_id(const QDateTime &when)
 
 QString image_checksum(const RS_EEPROM_IMAGE &image)
 {
-    return QString::number(crc16_arc(0, image.bytes, RS_IMAGE_SIZE), 16)
-        .rightJustified(4, QLatin1Char('0'))
-        .toUpper();
+    // "0x" keeps a spreadsheet from reading 7E44 as a number or dropping the zero of 0123.
+    return QStringLiteral("0x")
+           + QString::number(crc16_arc(0, image.bytes, RS_IMAGE_SIZE), 16)
+                 .rightJustified(4, QLatin1Char('0'))
+                 .toUpper();
 }
 
 QString journal_line(const JournalEntry &e)
@@ -148,28 +150,13 @@ bool journal_append(const QString &dir, const JournalEntry &entry, QString *erro
     if (::lseek(fd, 0, SEEK_END) == 0)
         bytes = "\xEF\xBB\xBF" + joined(header()).toUtf8() + "\r\n";
     bytes += journal_line(entry).toUtf8() + "\r\n";
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int e = n < 0 ? errno : ENOSPC;
-            ::close(fd);
-            if (error)
-                *error = system_error_text(e);
-            return false;
-        }
-        done += n;
-    }
-    const bool synced = ::fsync(fd) == 0;
-    const int e = errno;
-    if (::close(fd) != 0 || !synced) {
+    bool ok = write_and_sync(fd, bytes, error);
+    if (::close(fd) != 0 && ok) {
         if (error)
-            *error = system_error_text(synced ? errno : e);
-        return false;
+            *error = system_error_text(errno);
+        ok = false;
     }
-    return true;
+    return ok;
 }
 
 bool journal_read(const QString &path, QList<JournalEntry> &entries, QString *error)

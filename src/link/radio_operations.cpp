@@ -217,7 +217,8 @@ bool build_program_image(const ModelContext &ctx, const ProgramForm &form,
     return true;
 }
 
-bool fetch_radio_image(const ModelContext &ctx, int &com_port_id, RS_EEPROM_IMAGE &image)
+bool fetch_radio_image(const ModelContext &ctx, int &com_port_id, RS_EEPROM_IMAGE &image,
+                       bool *undecodable)
 {
     const Reporter &r = ctx.reporter;
     r.post(utf8_text("Пожалуйта подождите: получение настроек из радиостанции"));
@@ -243,6 +244,16 @@ bool fetch_radio_image(const ModelContext &ctx, int &com_port_id, RS_EEPROM_IMAG
     if (reply[0] != '$' || reply[1] != 'S' || reply[2] != 'S' || reply[6] != 0x0D) {
         r.post(utf8_text("Считаны неверные данные"));
         return false;
+    }
+    if (undecodable) {
+        *undecodable = false;
+        if (!read_image(com_port_id, &image, ImageCheck(), r)) {
+            r.post(utf8_text(NO_CONTACT));
+            return false;
+        }
+        RS_CONF conf;
+        *undecodable = !decode_image(ctx, image, conf);
+        return !*undecodable;
     }
     if (!read_image(com_port_id, &image, ctx)) {
         r.post(utf8_text(NO_CONTACT));

@@ -14,8 +14,11 @@
 
 // Checks that the radio answers, then reads its image twice into `image` (the window's
 // buffer; unchanged unless two agreeing dumps arrived). True when the image decodes.
-// `com_port_id` receives the port index.
-bool fetch_radio_image(const ModelContext &ctx, int &com_port_id, RS_EEPROM_IMAGE &image);
+// `com_port_id` receives the port index. With `undecodable` given, an image that arrived
+// whole but does not decode is still put into `image` and the flag set (the command line
+// keeps and compares such images byte for byte).
+bool fetch_radio_image(const ModelContext &ctx, int &com_port_id, RS_EEPROM_IMAGE &image,
+                       bool *undecodable = nullptr);
 
 // What programming takes from the form, read before the run starts (the form cannot
 // change while it runs: the run blocks the window).

@@ -79,7 +79,12 @@ QList<JournalEntry> journal_of(const K40Fixture &f)
 class TestK40Recovery : public QObject {
     Q_OBJECT
 private slots:
+    void restore_puts_back_every_byte_data();
     void restore_puts_back_every_byte();
+    void bytes_programming_sets_otherwise_are_named_data();
+    void bytes_programming_sets_otherwise_are_named();
+    void restore_leaves_the_working_channel();
+    void verified_memory_needs_no_restore();
     void aborts_put_the_state_back_data();
     void aborts_put_the_state_back();
     void unwritable_change_is_refused_before_writing();
@@ -88,39 +93,137 @@ private slots:
     void journal_lines_survive_any_file_name();
 };
 
+void TestK40Recovery::restore_puts_back_every_byte_data()
+{
+    QTest::addColumn<QByteArray>("radio");
+    QTest::addColumn<QString>("says");  // what verify adds about the backup before restoring
+    QTest::newRow("a tuning byte the form computes otherwise")
+        << factory_tuned() << QStringLiteral("форма вычисляет");
+    // A radio can hold values the window refuses; its backup is still restored and checked.
+    const QByteArray sample = shipped_sample();
+    QTest::newRow("a volume the form refuses")
+        << with_byte(sample, ADDR_UR_GROMK, uint8_t(sample[ADDR_UR_GROMK]) | LEVEL_BITS)
+        << QStringLiteral("Файл не содержит допустимой конфигурации");
+}
+
 // The run fails after writing; its restore command must give back the backup's bytes even
 // where the form would compute them otherwise, and verify must say so before and after.
 void TestK40Recovery::restore_puts_back_every_byte()
 {
+    QFETCH(QByteArray, radio);
+    QFETCH(QString, says);
     K40Fixture f;
     SimFaults faults;
     QVERIFY(parse_fault(QStringLiteral("silent/dump=3-"), faults, nullptr));
-    QVERIFY(f.start_radio(factory_tuned(), faults));
+    QVERIFY(f.start_radio(radio, faults));
     QVERIFY(put_file(f.path(QStringLiteral("new.eep")), two_batch_image(station_of(f))));
 
     const K40Result failed = f.run_radio({QStringLiteral("program"), QStringLiteral("new.eep")});
     QCOMPARE(failed.status, int(K40_RADIO));
-    QVERIFY(f.radio_image()[TUNING_CH1] != factory_tuned()[TUNING_CH1]);
+    QVERIFY(f.radio_image() != radio);
     const QString restore = restore_command_of(failed.err);
     QVERIFY2(!restore.isEmpty(), qPrintable(failed.err));
     const QString backup = restore.section(QLatin1Char(' '), -1);
-    QCOMPARE(file_bytes(f.path(backup)), factory_tuned());
+    QCOMPARE(file_bytes(f.path(backup)), radio);
 
     f.radio->set_faults(SimFaults());
     const K40Result before = f.run_radio({QStringLiteral("verify"), backup});
     QCOMPARE(before.status, int(K40_DIFFERENT));
-    QVERIFY2(before.out.contains(QStringLiteral("адрес %1:").arg(TUNING_CH1))
-                 && before.out.contains(QStringLiteral("форма вычисляет")),
-             qPrintable(before.out));
+    QVERIFY2(before.out.contains(says), qPrintable(before.out));
 
     const K40Result back = f.run_radio(restore.split(QLatin1Char(' ')).mid(1));
     QCOMPARE(back.status, int(K40_OK));
     QVERIFY2(back.err.contains(QStringLiteral("байт в байт")), qPrintable(back.err));
-    QCOMPARE(f.radio_image(), factory_tuned());
-    QCOMPARE(f.run_radio({QStringLiteral("verify"), backup}).status, int(K40_OK));
+    QCOMPARE(f.radio_image(), radio);
+    const K40Result after = f.run_radio({QStringLiteral("verify"), backup});
+    QVERIFY2(after.status == K40_OK, qPrintable(after.out + after.err));
 }
 
-enum class Abort { BackupBlocked, JournalBlocked, OtherBand, Interrupt, Terminate };
+void TestK40Recovery::bytes_programming_sets_otherwise_are_named_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("address");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("a tuning byte")
+        << factory_tuned() << TUNING_CH1 << QStringLiteral("форма вычисляет");
+    QTest::newRow("a factory byte the form keeps")
+        << with_byte(shipped_sample(), 30, uint8_t(shipped_sample()[30]) ^ 0xFF) << 30
+        << QStringLiteral("форма оставляет байт радиостанции");
+}
+
+// A file that differs from the radio only where programming puts its own byte: nothing is
+// written, and every command says why the radio still differs from the file.
+void TestK40Recovery::bytes_programming_sets_otherwise_are_named()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, address);
+    QFETCH(QString, says);
+    K40Fixture f;
+    QVERIFY(f.start_radio(shipped_sample()));
+    QVERIFY(put_file(f.path(QStringLiteral("f.eep")), file));
+    const QString at = QStringLiteral("адрес %1:").arg(address);
+
+    const K40Result dry = f.run_radio(
+        {QStringLiteral("program"), QStringLiteral("f.eep"), QStringLiteral("--dry-run")});
+    QCOMPARE(dry.status, int(K40_OK));
+    QVERIFY2(dry.out.contains(QStringLiteral("Ничего не было бы записано"))
+                 && !dry.out.contains(QStringLiteral("уже содержит конфигурацию файла"))
+                 && dry.out.contains(at) && dry.out.contains(says),
+             qPrintable(dry.out));
+    const K40Result verify = f.run_radio({QStringLiteral("verify"), QStringLiteral("f.eep")});
+    QCOMPARE(verify.status, int(K40_DIFFERENT));
+    QVERIFY2(verify.out.contains(says), qPrintable(verify.out));
+    const K40Result program = f.run_radio({QStringLiteral("program"), QStringLiteral("f.eep")});
+    QCOMPARE(program.status, int(K40_OK));
+    QVERIFY2(program.err.contains(at) && program.err.contains(says), qPrintable(program.err));
+    QVERIFY(f.radio->write_packets().empty());
+}
+
+// The working channel byte is the radio's own: a backup taken on another channel is still
+// restored whole.
+void TestK40Recovery::restore_leaves_the_working_channel()
+{
+    K40Fixture f;
+    QVERIFY(f.start_radio(shipped_sample()));
+    const QByteArray sample = shipped_sample();
+    const uint8_t channel = uint8_t(sample[ADDR_N_RAB_KANALA]);
+    QByteArray backup = with_byte(sample, ADDR_N_RAB_KANALA, channel % 8 + 1);
+    backup = with_byte(backup, ADDR_UR_GROMK, (uint8_t(sample[ADDR_UR_GROMK]) & 0xE0) | 25);
+    QVERIFY(put_file(f.path(QStringLiteral("old.eep")), backup));
+
+    const K40Result r = f.run_radio({QStringLiteral("restore"), QStringLiteral("old.eep")});
+    QVERIFY2(r.status == K40_OK && r.err.contains(QStringLiteral("байт в байт")),
+             qPrintable(r.err));
+    QCOMPARE(f.radio_image(), with_byte(backup, ADDR_N_RAB_KANALA, channel));
+    QCOMPARE(f.run_radio({QStringLiteral("verify"), QStringLiteral("old.eep")}).status,
+             int(K40_OK));
+}
+
+// Only the final switch to the working channel went unconfirmed: the memory is right, so
+// no restore is offered.
+void TestK40Recovery::verified_memory_needs_no_restore()
+{
+    K40Fixture f;
+    SimFaults faults;
+    QVERIFY(parse_fault(QStringLiteral("ignore-mode"), faults, nullptr));
+    QVERIFY(f.start_radio(shipped_sample(), faults));
+    const QByteArray sample = shipped_sample();
+    QByteArray file = with_byte(sample, ADDR_UR_GROMK,
+                                (uint8_t(sample[ADDR_UR_GROMK]) & 0xE0) | 25);
+    file = with_byte(file, ADDR_N_RAB_KANALA, uint8_t(sample[ADDR_N_RAB_KANALA]) % 8 + 1);
+    QVERIFY(put_file(f.path(QStringLiteral("f.eep")), file));
+
+    const K40Result r = f.run_radio({QStringLiteral("program"), QStringLiteral("f.eep")});
+    QCOMPARE(r.status, int(K40_RADIO));
+    QVERIFY2(r.err.contains(QStringLiteral("Память радиостанции записана и проверена"))
+                 && !r.err.contains(QStringLiteral("могла быть записана частично"))
+                 && restore_command_of(r.err).isEmpty(),
+             qPrintable(r.err));
+    QCOMPARE(f.radio_image(),
+             with_byte(file, ADDR_N_RAB_KANALA, uint8_t(sample[ADDR_N_RAB_KANALA])));
+}
+
+enum class Abort { BackupBlocked, JournalBlocked, OtherBand, Interrupt, Terminate, Hangup };
 Q_DECLARE_METATYPE(Abort)
 
 void TestK40Recovery::aborts_put_the_state_back_data()
@@ -141,6 +244,8 @@ void TestK40Recovery::aborts_put_the_state_back_data()
         << Abort::Interrupt << int(K40_RADIO) << 8 << QStringLiteral("Программирование прервано.");
     QTest::newRow("SIGTERM while writing")
         << Abort::Terminate << int(K40_RADIO) << 8 << QStringLiteral("Программирование прервано.");
+    QTest::newRow("terminal closed while writing")
+        << Abort::Hangup << int(K40_RADIO) << 8 << QStringLiteral("Программирование прервано.");
 }
 
 void TestK40Recovery::aborts_put_the_state_back()
@@ -165,13 +270,15 @@ void TestK40Recovery::aborts_put_the_state_back()
         QVERIFY(QDir(f.dir.path()).mkdir(QLatin1String(JOURNAL_FILE_NAME)));
 
     K40Result r;
-    if (abort == Abort::Interrupt || abort == Abort::Terminate) {
+    if (abort == Abort::Interrupt || abort == Abort::Terminate || abort == Abort::Hangup) {
         QProcess p;
         p.setWorkingDirectory(f.dir.path());
         p.start(QStringLiteral(K40_CLI), {QStringLiteral("program"), QStringLiteral("new.eep")});
         QVERIFY(p.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(!f.radio->write_packets().empty(), 30000);
-        ::kill(static_cast<pid_t>(p.processId()), abort == Abort::Interrupt ? SIGINT : SIGTERM);
+        ::kill(static_cast<pid_t>(p.processId()), abort == Abort::Interrupt   ? SIGINT
+                                                  : abort == Abort::Terminate ? SIGTERM
+                                                                              : SIGHUP);
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         r.status = p.exitCode();
@@ -258,6 +365,9 @@ void TestK40Recovery::journal_holds_every_write()
     QCOMPARE(j[0].program, QStringLiteral("k40"));
     QCOMPARE(j[0].file, QStringLiteral("new.eep"));
     QCOMPARE(j[0].before, image_checksum(image_of(shipped_sample())));
+    // Text to a spreadsheet, never a number such as 7E44 or 0123.
+    static const QRegularExpression as_text(QStringLiteral("^0x[0-9A-F]{4}$"));
+    QVERIFY2(as_text.match(j[0].before).hasMatch(), qPrintable(j[0].before));
     QCOMPARE(j[1].read_back, j[1].intended);
     QCOMPARE(j[1].result, QString::fromUtf8(JOURNAL_RESULT_OK));
     QVERIFY(QFileInfo::exists(f.path(j[0].backup)));

@@ -12,6 +12,7 @@
 #include "journal.h"
 #include "k40.h"
 #include "k40_fixture.h"
+#include "radio_protocol.h"
 
 namespace {
 
@@ -62,12 +63,15 @@ void TestK40Series::radios_one_after_another()
         lines << QJsonDocument::fromJson(p.readLine()).object();
         return true;
     };
-    const auto replace = [&](const QByteArray &image, const SimFaults &faults = SimFaults()) {
+    constexpr uint8_t BUSY = RADIO_SOST_TRANSMITTING | RADIO_SOST_TONE_CALL;
+    const auto replace = [&](const QByteArray &image, const SimFaults &faults = SimFaults(),
+                             uint8_t sost = 0) {
         f.radio->unplug();
         QTest::qWait(2500);
         SimRadioConfig next;
         next.image = image;
         next.faults = faults;
+        next.sost = sost;
         next.baud = K40Fixture::BAUD;
         return f.radio->plug_in(next);
     };
@@ -82,12 +86,24 @@ void TestK40Series::radios_one_after_another()
     QVERIFY(replace(file_bytes(QStringLiteral(K40_SOURCE_DIR "/data/sample-band2.eep"))));
     QVERIFY(next_line());
     QVERIFY(f.radio->write_packets().empty());
+    // A band no station table knows: the image does not decode.
+    QVERIFY(replace(with_byte(sample, ADDR_BAND_CODE, 99)));
+    QVERIFY(next_line());
+    QVERIFY(f.radio->write_packets().empty());
     SimFaults silent_read_back;
     // The series' read and programming's own read pass; every read-back is silent.
     QVERIFY(parse_fault(QStringLiteral("silent/dump=5-"), silent_read_back, nullptr));
-    QVERIFY(replace(with_byte(sample, 2, uint8_t(sample[2]) ^ 2), silent_read_back));
+    const QByteArray failing = with_byte(sample, 2, uint8_t(sample[2]) ^ 2);
+    QVERIFY(replace(failing, silent_read_back, BUSY));
     QVERIFY(next_line());
-    QVERIFY(replace(programmed_first));  // the first radio once more
+    // Only what the run was to change may differ; the radio is back on the air.
+    for (int a = 0; a < RS_IMAGE_SIZE; ++a)
+        QVERIFY2(f.radio_image()[a] == failing[a] || a == ADDR_UR_GROMK,
+                 qPrintable(QStringLiteral("address %1 changed").arg(a)));
+    QCOMPARE(int(f.radio->state().sost), int(BUSY));
+    // The first radio once more, switched to another channel in between.
+    QVERIFY(replace(with_byte(programmed_first, ADDR_N_RAB_KANALA,
+                              uint8_t(programmed_first[ADDR_N_RAB_KANALA]) % 8 + 1)));
     QVERIFY(next_line());
     QVERIFY(f.radio->write_packets().empty());
 
@@ -100,22 +116,24 @@ void TestK40Series::radios_one_after_another()
     for (const QJsonObject &o : lines)
         results << o[QStringLiteral("result")].toString();
     QCOMPARE(results, (QStringList{QStringLiteral("programmed"), QStringLiteral("holding"),
-                                   QStringLiteral("refused"), QStringLiteral("failed"),
-                                   QStringLiteral("repeat")}));
+                                   QStringLiteral("refused"), QStringLiteral("refused"),
+                                   QStringLiteral("failed"), QStringLiteral("repeat")}));
     QCOMPARE(lines[0][QStringLiteral("number")].toInt(), 1);
     QCOMPARE(lines[0][QStringLiteral("written")].toInt(), 1);
-    QCOMPARE(lines[4][QStringLiteral("number")].toInt(), 1);
+    QCOMPARE(lines[5][QStringLiteral("number")].toInt(), 1);
     const auto kept = [&](int line, const char *key) {
         const QString name = lines[line][QLatin1String(key)].toString();
         return !name.isEmpty() && QFileInfo(f.path(name)).isFile();
     };
-    QVERIFY(kept(0, "backup"));
-    QVERIFY(kept(3, "backup"));
+    // Every radio read keeps its backup, written or not.
+    for (int line = 0; line < 5; ++line)
+        QVERIFY2(kept(line, "backup"), qPrintable(QString::number(line)));
     QVERIFY(kept(0, "sheet"));
     QVERIFY(kept(1, "sheet"));
     QVERIFY(!kept(2, "sheet"));
+    QVERIFY2(err.contains(QStringLiteral("образ радиостанции не декодируется")), qPrintable(err));
     QVERIFY2(err.contains(QStringLiteral("Итого: запрограммировано 1, уже содержали файл 1, "
-                                         "отказано 1, с ошибкой 1.")),
+                                         "отказано 2, с ошибкой 1.")),
              qPrintable(err));
 
     QList<JournalEntry> journal;
