@@ -5,10 +5,12 @@
 // clock, so every wait is the protocol's own and a cell takes milliseconds.
 //
 //   k40_fault_matrix                 every cell, the matrix and any failing cell printed
-//   k40_fault_matrix --sample N      N cells spread evenly over the matrix (what CI runs)
+//   k40_fault_matrix --sample N      N cells spread evenly over the matrix
 //   k40_fault_matrix --cell OP:I:FAULT   one cell, e.g. program:12:vanish, verbose
 //   k40_fault_matrix --script FILE   writes the healthy read-then-program exchange as a
 //                                    script for the hostile-radio fuzzer (its seed)
+// "program-abort-restores" is programming as the command line runs it: a run that fails
+// after taking the radio off the air must put it back.
 // Exit status 0 when every cell run holds, 1 otherwise.
 
 #include "com_port.h"
@@ -45,13 +47,13 @@ constexpr int BETWEEN_OPERATIONS_MS = 1000;
 // The longest single wait of the protocol: an EEPROM commit's reply.
 constexpr int64_t LONGEST_WAIT_MS = 15000 + 1000;
 
-enum class Op { Read, Program };
-constexpr Op OPS[] = {Op::Read, Op::Program};
-constexpr int OP_COUNT = 2;
+enum class Op { Read, Program, ProgramAbortRestores };
+constexpr Op OPS[] = {Op::Read, Op::Program, Op::ProgramAbortRestores};
+constexpr int OP_COUNT = 3;
 
 const char *op_name(Op op)
 {
-    static const char *const names[OP_COUNT] = {"read", "program"};
+    static const char *const names[OP_COUNT] = {"read", "program", "program-abort-restores"};
     return names[int(op)];
 }
 
@@ -117,6 +119,7 @@ struct Outcome {
     std::vector<Reply> replies;
     QStringList texts;
     SimState state;  // the radio's afterwards
+    ProgramRun run;  // what a program-abort-restores run reported
 };
 
 // The texts a failed run posts last.
@@ -137,6 +140,8 @@ const QString EEPROM_DIFFERS = QStringLiteral("Error: Не совпадает EE
 const QString NOT_CONFIRMED = QStringLiteral(
     "Ошибка: память радиостанции записана и проверена, но радиостанция не "
     "подтвердила рабочий канал и прежнее состояние (передача, тональный вызов)");
+const QString STATE_NOT_BACK = QStringLiteral(
+    "Ошибка: не удалось вернуть радиостанции прежнее состояние (передача, тональный вызов)");
 // What a step that was repeated and then went through leaves among a good run's texts.
 const QStringList RETRY_NOTES = {
     QStringLiteral("Error: Считано из порта менее 8 пакетов при программировании"),
@@ -322,8 +327,10 @@ private:
         const int64_t start = clock_.now_us();
         int port = -1;
         out.buffer = read_buffer_before;
-        out.ok = op == Op::Read ? fetch_radio_image(ctx, port, out.buffer)
-                                : program_radio(ctx, port, form);
+        out.run.restore_state_on_abort = op == Op::ProgramAbortRestores;
+        out.ok = op == Op::Read      ? fetch_radio_image(ctx, port, out.buffer)
+                 : op == Op::Program ? program_radio(ctx, port, form)
+                                     : program_radio(ctx, port, form, &out.run);
         out.ms = (clock_.now_us() - start) / 1000;
         last_port_ = port;
         out.radio = model.image();
@@ -408,6 +415,8 @@ public:
                                        .arg(o.state.sost, 2, 16, QLatin1Char('0'));
         const Phase phase = phase_of(c.op, healthy[int(c.op)].replies, size_t(c.reply));
         const PhaseRule &rule = rule_of(phase);
+        const bool vanished = faults.vanish_at >= 0;
+        const bool restores = c.op == Op::ProgramAbortRestores;
         if (o.ok) {
             QStringList texts = o.texts;
             for (const QString &note : RETRY_NOTES)
@@ -418,19 +427,31 @@ public:
             if (o.state.nk != (c.op == Op::Read ? nk0 : wc) || sost != START_SOST)
                 why << QStringLiteral("success reported with ") + state_text;
         } else {
+            // Putting the state back asks a vanished radio first, and says it could not.
+            const QString after = restores && o.run.state_restore_failed && phase != Phase::Restore
+                                      ? QLatin1Char('|') + STATE_WRITE_FAILED + QLatin1Char('|')
+                                            + STATE_NOT_BACK
+                                      : QString();
             if (std::none_of(rule.endings.begin(), rule.endings.end(),
-                             [&](const QString &e) { return ends_on(o.texts, e); }))
+                             [&](const QString &e) { return ends_on(o.texts, e + after); }))
                 why << QStringLiteral("failed in phase %1 after \"%2\"")
                            .arg(QString::fromLatin1(rule.name), o.texts.join(QLatin1Char('|')));
             const bool channel = ((rule.channels & NK0) && o.state.nk == nk0)
                                  || ((rule.channels & WORKING) && o.state.nk == wc);
-            const bool as_left = channel
+            const bool allowed = channel
                                  && std::find(rule.states.begin(), rule.states.end(), sost)
                                         != rule.states.end();
+            // Unless the radio is gone, the command line's run puts it back as it found it.
+            const bool as_left = restores && !vanished ? o.state.nk == nk0 && sost == START_SOST
+                                                       : allowed;
             if (!as_left)
                 why << QStringLiteral("failed in phase %1 with ")
                                .arg(QString::fromLatin1(rule.name))
                            + state_text;
+            if (restores && o.run.state_restore_failed != (vanished && o.run.state_changed))
+                why << QStringLiteral("state_restore_failed %1 after the radio was %2")
+                           .arg(o.run.state_restore_failed)
+                           .arg(vanished ? QStringLiteral("lost") : QStringLiteral("kept"));
         }
         if (c.op == Op::Read) {
             if (o.radio != old_image)
