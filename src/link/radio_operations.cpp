@@ -383,5 +383,10 @@ bool program_radio(const ModelContext &ctx, int &com_port_id, const ProgramForm 
 
     if (run)
         run->memory_verified = true;
-    return restore_radio(ctx, port, form, nk0, keys_old, keys_new, was_transmitting, was_calling);
+    const bool restored = restore_radio(ctx, port, form, nk0, keys_old, keys_new, was_transmitting,
+                                        was_calling);
+    // Nothing tries again after this: a caller must not tell the state is back.
+    if (run && !restored && (was_transmitting || was_calling))
+        run->state_restore_failed = true;
+    return restored;
 }

@@ -56,7 +56,7 @@ struct ProgramRun {
     bool form_refused = false;          // out: the form's configuration cannot go into this radio
     bool cancelled = false;             // out: ended by `cancel`
     bool state_changed = false;         // out: taken off transmission or out of a tone call
-    bool state_restore_failed = false;  // out: putting that back after an abort failed
+    bool state_restore_failed = false;  // out: putting that back failed, on abort or at the end
     bool images_ready = false;          // out: radio_before and target are set
     RS_EEPROM_IMAGE radio_before{};     // out: the radio's image before writing
     RS_EEPROM_IMAGE target{};           // out: the image the run writes

@@ -5,10 +5,12 @@
 // clock, so every wait is the protocol's own and a cell takes milliseconds.
 //
 //   k40_fault_matrix                 every cell, the matrix and any failing cell printed
-//   k40_fault_matrix --sample N      N cells spread evenly over the matrix (what CI runs)
-//   k40_fault_matrix --cell OP:I:FAULT   one cell, e.g. program:12:miss-commit, verbose
+//   k40_fault_matrix --sample N      N cells spread evenly over the matrix
+//   k40_fault_matrix --cell OP:I:FAULT   one cell, e.g. program:12:vanish, verbose
 //   k40_fault_matrix --script FILE   writes the healthy read-then-program exchange as a
 //                                    script for the hostile-radio fuzzer (its seed)
+// "program-abort-restores" is programming as the command line runs it: a run that fails
+// after taking the radio off the air must put it back.
 // Exit status 0 when every cell run holds, 1 otherwise.
 
 #include "com_port.h"
@@ -28,6 +30,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -44,9 +47,15 @@ constexpr int BETWEEN_OPERATIONS_MS = 1000;
 // The longest single wait of the protocol: an EEPROM commit's reply.
 constexpr int64_t LONGEST_WAIT_MS = 15000 + 1000;
 
-enum class Op { Read, Program };
+enum class Op { Read, Program, ProgramAbortRestores };
+constexpr Op OPS[] = {Op::Read, Op::Program, Op::ProgramAbortRestores};
+constexpr int OP_COUNT = 3;
 
-const char *op_name(Op op) { return op == Op::Read ? "read" : "program"; }
+const char *op_name(Op op)
+{
+    static const char *const names[OP_COUNT] = {"read", "program", "program-abort-restores"};
+    return names[int(op)];
+}
 
 struct FaultKind {
     const char *name;
@@ -110,28 +119,112 @@ struct Outcome {
     std::vector<Reply> replies;
     QStringList texts;
     SimState state;  // the radio's afterwards
+    ProgramRun run;  // what a program-abort-restores run reported
 };
 
-// The texts a failed run may end on, by operation.
-bool is_failure_ending(Op op, const QString &text)
+// The texts a failed run posts last.
+const QString NO_ANSWER = QStringLiteral("Ответ не получен. Проверьте установки COM-порта в файле");
+const QString NO_CONTACT = QStringLiteral("Не удалось войти в связь");
+const QString WRONG_DATA = QStringLiteral("Считаны неверные данные");
+const QString STATE_READ_FAILED = QStringLiteral(
+    "Error: Получение состояния РС - чтени из COM порта.");
+const QString STATE_WRITE_FAILED = QStringLiteral(
+    "Error: Получение состояния РС - запись в COM порт");
+const QString LEAVING_AIR = QStringLiteral("Error: Уход с передачи при программировании");
+const QString CANCELLING_TONE = QStringLiteral("Error: Отмена тонвызова при программировании");
+const QString IMAGE_UNREAD =
+    NO_CONTACT
+    + QStringLiteral("|Error: Проверка параметров в форме редактирования при программировании");
+const QString BATCH_FAILED = QStringLiteral("Error: Отправка 8 пакетов в р/ст");
+const QString EEPROM_DIFFERS = QStringLiteral("Error: Не совпадает EEPROM ");
+const QString NOT_CONFIRMED = QStringLiteral(
+    "Ошибка: память радиостанции записана и проверена, но радиостанция не "
+    "подтвердила рабочий канал и прежнее состояние (передача, тональный вызов)");
+const QString STATE_NOT_BACK = QStringLiteral(
+    "Ошибка: не удалось вернуть радиостанции прежнее состояние (передача, тональный вызов)");
+// What a step that was repeated and then went through leaves among a good run's texts.
+const QStringList RETRY_NOTES = {
+    QStringLiteral("Error: Считано из порта менее 8 пакетов при программировании"),
+    QStringLiteral("Error: Не совпали записанные и считанные в порт 8 пакетов при "
+                   "программировании. Повторяем операцию."),
+    QStringLiteral("Error: Не прошла команда на запись в EEPROM. Повторяем операцию."),
+    QStringLiteral("Ошибка выполнения команды к радиостанции - не получен ответ от станции.")};
+
+// The watched state bits: as the matrix's radio starts, off transmission, both off.
+constexpr uint8_t OFF_AIR = START_SOST & ~RADIO_SOST_TRANSMITTING;
+constexpr uint8_t BOTH_OFF = 0;
+enum Channels : unsigned { NK0 = 1, WORKING = 2 };
+
+// Where in its run a reply lies, and so what a fault in it may leave behind.
+enum class Phase {
+    ReadState,
+    ReadImage,
+    StateQuery,
+    OffAir,
+    ToneCancel,
+    ImageRead,
+    Writes,
+    ReadBack,
+    Restore
+};
+
+struct PhaseRule {
+    const char *name;
+    QStringList endings;  // what a failure posts last; "a|b" is two texts in a row
+    unsigned channels;
+    std::vector<uint8_t> states;
+};
+
+const PhaseRule &rule_of(Phase phase)
 {
-    static const QStringList read = {
-        QStringLiteral("Не удалось войти в связь"),
-        QStringLiteral("Ответ не получен. Проверьте установки COM-порта в файле"),
-        QStringLiteral("Считаны неверные данные")};
-    static const QStringList program = {
-        QStringLiteral("Не удалось войти в связь"),
-        QStringLiteral("Error: Не совпадает EEPROM "),
-        QStringLiteral("Error: Отправка 8 пакетов в р/ст"),
-        QStringLiteral("Error: Уход с передачи при программировании"),
-        QStringLiteral("Error: Отмена тонвызова при программировании"),
-        QStringLiteral("Error: Проверка параметров в форме редактирования при программировании"),
-        QStringLiteral("Error: Получение состояния РС - чтени из COM порта."),
-        QStringLiteral("Error: Получение состояния РС - запись в COM порт"),
-        QStringLiteral("Ошибка: память радиостанции записана и проверена, но радиостанция не "
-                       "подтвердила рабочий канал и прежнее состояние (передача, тональный "
-                       "вызов)")};
-    return (op == Op::Read ? read : program).contains(text);
+    // A state reply goes unchecked into the next mode command's frame, so a garbled one
+    // fails that command instead. A mode command the radio executed may still lose its
+    // reply. The final restore gives back transmission and the tone call in one command.
+    static const PhaseRule rules[] = {
+        {"state", {NO_ANSWER, NO_CONTACT, WRONG_DATA}, NK0, {START_SOST}},
+        {"image", {NO_CONTACT}, NK0, {START_SOST}},
+        {"state", {STATE_READ_FAILED, STATE_WRITE_FAILED, LEAVING_AIR}, NK0, {START_SOST}},
+        {"off-air", {LEAVING_AIR, CANCELLING_TONE}, NK0, {START_SOST, OFF_AIR}},
+        {"no-tone", {CANCELLING_TONE}, NK0, {OFF_AIR, BOTH_OFF}},
+        {"image", {IMAGE_UNREAD}, NK0, {BOTH_OFF}},
+        {"writes", {BATCH_FAILED}, NK0, {BOTH_OFF}},
+        {"check", {NO_CONTACT, EEPROM_DIFFERS}, NK0, {BOTH_OFF}},
+        {"restore", {NOT_CONFIRMED}, NK0 | WORKING, {BOTH_OFF, START_SOST}},
+    };
+    return rules[int(phase)];
+}
+
+// The phase of reply `i` of a healthy run, from the kinds of the replies around it.
+Phase phase_of(Op op, const std::vector<Reply> &replies, size_t i)
+{
+    const unsigned kind = replies[i].kind;
+    if (op == Op::Read)
+        return kind == SIM_REPLY_STATE ? Phase::ReadState : Phase::ReadImage;
+    size_t first_echo = replies.size(), last_dump = 0;
+    for (size_t j = 0; j < replies.size(); ++j) {
+        if (replies[j].kind == SIM_REPLY_ECHO && first_echo == replies.size())
+            first_echo = j;
+        if (replies[j].kind == SIM_REPLY_DUMP)
+            last_dump = j;
+    }
+    if (i > last_dump)
+        return Phase::Restore;
+    if (kind == SIM_REPLY_DUMP)
+        return i < first_echo ? Phase::ImageRead : Phase::ReadBack;
+    if (kind & (SIM_REPLY_ECHO | SIM_REPLY_COMMIT))
+        return Phase::Writes;
+    // Before the image: the state query, then a mode command with its confirming query
+    // for transmission and one for the tone call.
+    const auto modes = std::count_if(replies.begin(), replies.begin() + long(i) + 1,
+                                     [](const Reply &r) { return r.kind == SIM_REPLY_MODE; });
+    return modes == 0 ? Phase::StateQuery : modes == 1 ? Phase::OffAir : Phase::ToneCancel;
+}
+
+// `texts` ends on `ending`'s texts.
+bool ends_on(const QStringList &texts, const QString &ending)
+{
+    const QStringList tail = ending.split(QLatin1Char('|'));
+    return texts.size() >= tail.size() && texts.mid(texts.size() - tail.size()) == tail;
 }
 
 QByteArray bytes_of(const RS_EEPROM_IMAGE &img)
@@ -234,8 +327,10 @@ private:
         const int64_t start = clock_.now_us();
         int port = -1;
         out.buffer = read_buffer_before;
-        out.ok = op == Op::Read ? fetch_radio_image(ctx, port, out.buffer)
-                                : program_radio(ctx, port, form);
+        out.run.restore_state_on_abort = op == Op::ProgramAbortRestores;
+        out.ok = op == Op::Read      ? fetch_radio_image(ctx, port, out.buffer)
+                 : op == Op::Program ? program_radio(ctx, port, form)
+                                     : program_radio(ctx, port, form, &out.run);
         out.ms = (clock_.now_us() - start) / 1000;
         last_port_ = port;
         out.radio = model.image();
@@ -263,14 +358,14 @@ struct Cell {
 class Matrix {
 public:
     Bench bench;
-    Outcome healthy[2];
-    int64_t limit_ms[2] = {};
+    Outcome healthy[OP_COUNT];
+    int64_t limit_ms[OP_COUNT] = {};
 
     bool record(QString *error)
     {
         if (!bench.prepare(error))
             return false;
-        for (Op op : {Op::Read, Op::Program}) {
+        for (Op op : OPS) {
             Outcome &h = healthy[int(op)];
             h = bench.run(op, SimFaults(), bench.old_image);
             const QByteArray want = op == Op::Read ? bench.old_image : bench.new_image;
@@ -289,7 +384,7 @@ public:
     std::vector<Cell> cells() const
     {
         std::vector<Cell> out;
-        for (Op op : {Op::Read, Op::Program})
+        for (Op op : OPS)
             for (int r = 0; r < int(healthy[int(op)].replies.size()); ++r)
                 for (int k = 0; k < int(fault_kinds().size()); ++k)
                     if (fault_kinds()[size_t(k)].replies & healthy[int(op)].replies[size_t(r)].kind)
@@ -309,32 +404,55 @@ public:
         const Outcome o = bench.run(c.op, faults, bench.old_image, &next);
         QStringList why;
         const QByteArray &old_image = bench.old_image;
-        const QString last = o.texts.isEmpty() ? QString() : o.texts.last();
-        if (!o.ok && !is_failure_ending(c.op, last))
-            why << QStringLiteral("failed, ending on \"%1\"").arg(last);
-        if (o.ok && is_failure_ending(c.op, last))
-            why << QStringLiteral("success reported after \"%1\"").arg(last);
         const uint8_t nk0 = static_cast<uint8_t>(old_image[60]);
+        const uint8_t wc = bench.form.wc;
         // The bits the run sets and clears; what a garbled reply does to the others is the
         // radio's matter.
         const uint8_t sost = o.state.sost
                              & (RADIO_SOST_BIT3 | RADIO_SOST_TRANSMITTING | RADIO_SOST_TONE_CALL);
-        if (c.op == Op::Read && (o.state.nk != nk0 || sost != START_SOST))
-            why << QStringLiteral("the read changed the radio's state");
-        if (c.op == Op::Program && o.ok && (o.state.nk != bench.form.wc || sost != START_SOST))
-            why << QStringLiteral("success reported with the radio on channel %1, state 0x%2")
-                       .arg(o.state.nk)
-                       .arg(o.state.sost, 2, 16, QLatin1Char('0'));
-        // A failed run leaves the radio as it stood, off transmission, or off transmission
-        // and out of the tone call; only one that lost the radio while switching it back
-        // may have left it on the working channel already.
-        const uint8_t off_air = START_SOST & ~RADIO_SOST_TRANSMITTING;
-        if (c.op == Op::Program && !o.ok
-            && ((o.state.nk != nk0 && o.state.nk != bench.form.wc)
-                || (sost != START_SOST && sost != off_air && sost != 0)))
-            why << QStringLiteral("failed with the radio on channel %1, state 0x%2")
-                       .arg(o.state.nk)
-                       .arg(o.state.sost, 2, 16, QLatin1Char('0'));
+        const QString state_text = QStringLiteral("the radio on channel %1, state 0x%2")
+                                       .arg(o.state.nk)
+                                       .arg(o.state.sost, 2, 16, QLatin1Char('0'));
+        const Phase phase = phase_of(c.op, healthy[int(c.op)].replies, size_t(c.reply));
+        const PhaseRule &rule = rule_of(phase);
+        const bool vanished = faults.vanish_at >= 0;
+        const bool restores = c.op == Op::ProgramAbortRestores;
+        if (o.ok) {
+            QStringList texts = o.texts;
+            for (const QString &note : RETRY_NOTES)
+                texts.removeAll(note);
+            if (texts != healthy[int(c.op)].texts)
+                why << QStringLiteral("succeeded with the texts \"%1\"")
+                           .arg(o.texts.join(QLatin1Char('|')));
+            if (o.state.nk != (c.op == Op::Read ? nk0 : wc) || sost != START_SOST)
+                why << QStringLiteral("success reported with ") + state_text;
+        } else {
+            // Putting the state back asks a vanished radio first, and says it could not.
+            const QString after = restores && o.run.state_restore_failed && phase != Phase::Restore
+                                      ? QLatin1Char('|') + STATE_WRITE_FAILED + QLatin1Char('|')
+                                            + STATE_NOT_BACK
+                                      : QString();
+            if (std::none_of(rule.endings.begin(), rule.endings.end(),
+                             [&](const QString &e) { return ends_on(o.texts, e + after); }))
+                why << QStringLiteral("failed in phase %1 after \"%2\"")
+                           .arg(QString::fromLatin1(rule.name), o.texts.join(QLatin1Char('|')));
+            const bool channel = ((rule.channels & NK0) && o.state.nk == nk0)
+                                 || ((rule.channels & WORKING) && o.state.nk == wc);
+            const bool allowed = channel
+                                 && std::find(rule.states.begin(), rule.states.end(), sost)
+                                        != rule.states.end();
+            // Unless the radio is gone, the command line's run puts it back as it found it.
+            const bool as_left = restores && !vanished ? o.state.nk == nk0 && sost == START_SOST
+                                                       : allowed;
+            if (!as_left)
+                why << QStringLiteral("failed in phase %1 with ")
+                               .arg(QString::fromLatin1(rule.name))
+                           + state_text;
+            if (restores && o.run.state_restore_failed != (vanished && o.run.state_changed))
+                why << QStringLiteral("state_restore_failed %1 after the radio was %2")
+                           .arg(o.run.state_restore_failed)
+                           .arg(vanished ? QStringLiteral("lost") : QStringLiteral("kept"));
+        }
         if (c.op == Op::Read) {
             if (o.radio != old_image)
                 why << QStringLiteral("the read changed the radio");
@@ -371,23 +489,25 @@ public:
             why << QStringLiteral("took %1 ms, more than %2").arg(o.ms).arg(limit_ms[int(c.op)]);
         verdict = !why.isEmpty() ? 'X' : o.ok ? '.' : 'f';
         if (verbose)
-            std::printf("%s reply %d (%s) %s: %s in %lld ms; %s\n", op_name(c.op), c.reply + 1,
-                        qPrintable(reply.frame), fault_kinds()[size_t(c.fault)].name,
-                        o.ok ? "OK" : "failed", static_cast<long long>(o.ms),
+            std::printf("%s reply %d (%s) %s: %s in %lld ms, radio on %d state 0x%02x; %s\n",
+                        op_name(c.op), c.reply + 1, qPrintable(reply.frame),
+                        fault_kinds()[size_t(c.fault)].name, o.ok ? "OK" : "failed",
+                        static_cast<long long>(o.ms), o.state.nk, o.state.sost,
                         qPrintable(o.texts.join(QLatin1Char('|'))));
         return why.join(QStringLiteral("; "));
     }
 
     void print(const std::vector<Cell> &ran, const std::vector<char> &verdicts) const
     {
-        std::printf("%-8s %-5s %-14s", "", "reply", "frame");
+        std::printf("%-22s %-5s %-7s %-14s", "", "reply", "phase", "frame");
         for (const FaultKind &k : fault_kinds())
             std::printf(" %.6s", k.name);
         std::printf("\n");
-        for (Op op : {Op::Read, Op::Program}) {
+        for (Op op : OPS) {
             const std::vector<Reply> &replies = healthy[int(op)].replies;
             for (int r = 0; r < int(replies.size()); ++r) {
-                std::printf("%-8s %5d %-14s", op_name(op), r + 1,
+                std::printf("%-22s %5d %-7s %-14s", op_name(op), r + 1,
+                            rule_of(phase_of(op, replies, size_t(r))).name,
                             qPrintable(replies[size_t(r)].frame.left(14)));
                 for (int k = 0; k < int(fault_kinds().size()); ++k) {
                     char v = (fault_kinds()[size_t(k)].replies & replies[size_t(r)].kind) ? ' '
@@ -410,7 +530,11 @@ bool parse_cell(const QString &text, const Matrix &m, Cell &cell)
     const QStringList parts = text.split(QLatin1Char(':'));
     if (parts.size() != 3)
         return false;
-    cell.op = parts[0] == QLatin1String("read") ? Op::Read : Op::Program;
+    const Op *op = std::find_if(std::begin(OPS), std::end(OPS),
+                                [&](Op o) { return parts[0] == QLatin1String(op_name(o)); });
+    if (op == std::end(OPS))
+        return false;
+    cell.op = *op;
     bool ok = false;
     cell.reply = parts[1].toInt(&ok) - 1;
     if (!ok || cell.reply < 0 || cell.reply >= int(m.healthy[int(cell.op)].replies.size()))
@@ -418,7 +542,9 @@ bool parse_cell(const QString &text, const Matrix &m, Cell &cell)
     for (int k = 0; k < int(fault_kinds().size()); ++k)
         if (parts[2] == QLatin1String(fault_kinds()[size_t(k)].name))
             cell.fault = k;
-    return cell.fault >= 0;
+    return cell.fault >= 0
+           && (fault_kinds()[size_t(cell.fault)].replies
+               & m.healthy[int(cell.op)].replies[size_t(cell.reply)].kind);
 }
 
 // The healthy read and programming run as the fuzzer's script: the radio's every reply in
