@@ -79,10 +79,10 @@ const std::vector<Command> &commands()
          "программируемый адрес, отличающийся от файла, прямо из байтов файла, тем же "
          "порядком, что и программирование; перед записью сохраняется резервная копия",
          RADIO_OPTIONS, 1, 1},
-        {"verify", "ФАЙЛ",
+        {"verify", "ФАЙЛ [--json]",
          "считать радиостанцию и сказать, совпадает ли каждый программируемый байт с файлом "
          "(кроме номера рабочего канала, адрес 60); различия объясняются по полям",
-         RADIO_OPTIONS, 1, 1},
+         RADIO_OPTIONS + QStringList{QStringLiteral("--json")}, 1, 1},
         {"journal", "", "журнал записей в радиостанции (journal.csv), новые сверху", {}, 0, 0},
         {"series", "ФАЙЛ [--count N] [--sheets ПАПКА] [--json]",
          "запрограммировать конфигурацию файла в радиостанцию за радиостанцией: ждать "
@@ -175,8 +175,11 @@ QString general_help()
         "программы. Сообщения идут в стандартный поток ошибок, результаты - в стандартный\n"
         "вывод.\n\nКоманды:\n");
     for (const Command &c : commands())
-        s += QStringLiteral("  %1 %2\n")
-                 .arg(QString::fromLatin1(c.name).leftJustified(8), QString::fromUtf8(c.synopsis));
+        s += QStringLiteral("  %1 %2")
+                 .arg(QString::fromLatin1(c.name).leftJustified(8), QString::fromUtf8(c.synopsis))
+                 .trimmed()
+                 .prepend(QStringLiteral("  "))
+             + QLatin1Char('\n');
     s += QStringLiteral("\nk40 КОМАНДА --help - справка по команде, k40 --version - версия.\n\n")
          + QString::fromUtf8(EXIT_HELP);
     return s;
@@ -210,7 +213,9 @@ QString line_speeds_text()
     return list.join(QStringLiteral(", "));
 }
 
-// False with `error` set on a wrong command line.
+// False with `error` set on a wrong command line. Our own rather than QCommandLineParser:
+// each command takes its own options, and every refusal must be Russian, name the command's
+// help and end with status 2, where that parser prints its own English text and exits.
 bool parse(const QStringList &argv, const Command &c, Args &args, QString &error)
 {
     args.command = &c;
@@ -1055,8 +1060,8 @@ int Run::dry_run(const TextForm &file)
         QJsonArray computed;
         for (int a : writable_differences(file.image, target))
             computed.append(QJsonObject{{QStringLiteral("address"), a},
-                                        {QStringLiteral("file"), file.image.bytes[a]},
-                                        {QStringLiteral("form"), target.bytes[a]}});
+                                        {QStringLiteral("from"), file.image.bytes[a]},
+                                        {QStringLiteral("to"), target.bytes[a]}});
         const bool refused = !unwritable_differences(radio.image, target).empty();
         print_json({{QStringLiteral("fields"), f},
                     {QStringLiteral("writes"), w},
@@ -1136,6 +1141,51 @@ int Run::verify()
         return K40_DATA;
     }
     const std::vector<int> differ = writable_differences(radio.image, image);
+    // The bytes give the verdict; the fields and the form only explain it, where the
+    // images decode and the file is one programming would take.
+    const ModelContext quiet{&station_, Reporter()};
+    TextForm held(quiet), wanted(quiet), file(quiet);
+    const bool decoded = held.take_radio_image(radio.image) && wanted.take_radio_image(image);
+    // Named: the changes point into both lists.
+    const std::vector<ConfField> from = decoded
+                                            ? conf_fields(station_, held.diapazon_code, held.texts)
+                                            : std::vector<ConfField>();
+    const std::vector<ConfField> to = decoded ? conf_fields(station_, wanted.diapazon_code,
+                                                            wanted.texts)
+                                              : std::vector<ConfField>();
+    const std::vector<FieldChange> fields = field_changes(from, to);
+    RS_EEPROM_IMAGE target{};
+    const bool programmable = file.load_image(image)
+                              && build_program_image(quiet, program_form(file), radio.image,
+                                                     target);
+    const auto by_form = [&](int a) { return programmable && target.bytes[a] != image.bytes[a]; };
+
+    if (args_.has("--json")) {
+        QJsonArray f, bytes, computed;
+        for (const FieldChange &c : fields)
+            f.append(QJsonObject{{QStringLiteral("field"), c.a->key},
+                                 {QStringLiteral("label"), c.a->label},
+                                 {QStringLiteral("from"), c.a->json},
+                                 {QStringLiteral("to"), c.b->json}});
+        for (int a : differ) {
+            bytes.append(QJsonObject{
+                {QStringLiteral("address"), a},
+                {QStringLiteral("from"), radio.image.bytes[a]},
+                {QStringLiteral("to"), image.bytes[a]},
+                {QStringLiteral("fields"), QJsonArray::fromStringList(fields_of_address(a))}});
+            if (by_form(a))
+                computed.append(QJsonObject{{QStringLiteral("address"), a},
+                                            {QStringLiteral("from"), image.bytes[a]},
+                                            {QStringLiteral("to"), target.bytes[a]}});
+        }
+        print_json({{QStringLiteral("file"), path},
+                    {QStringLiteral("holds"), differ.empty()},
+                    {QStringLiteral("fields"), f},
+                    {QStringLiteral("bytes"), bytes},
+                    {QStringLiteral("computed_by_form"), computed},
+                    {QStringLiteral("valid_configuration"), programmable}});
+        return differ.empty() ? K40_OK : K40_DIFFERENT;
+    }
     if (differ.empty()) {
         print(QStringLiteral("Радиостанция содержит конфигурацию файла %1.\n").arg(path));
         return K40_OK;
@@ -1146,29 +1196,15 @@ int Run::verify()
     QString s = QStringLiteral("Радиостанция НЕ содержит конфигурацию файла %1: отличаются "
                                "адреса %2.\n")
                     .arg(path, addresses.join(QStringLiteral(", ")));
-    // The bytes gave the verdict; the fields and the form only explain it, where the
-    // images decode and the file is one programming would take.
-    const ModelContext quiet{&station_, Reporter()};
-    TextForm held(quiet), wanted(quiet);
-    if (held.take_radio_image(radio.image) && wanted.take_radio_image(image)) {
-        // Named: the changes point into both lists.
-        const std::vector<ConfField> from = conf_fields(station_, held.diapazon_code, held.texts);
-        const std::vector<ConfField> to = conf_fields(station_, wanted.diapazon_code, wanted.texts);
-        for (const FieldChange &c : field_changes(from, to))
-            s += QStringLiteral("%1: %2 -> %3\n").arg(c.a->label, c.a->text, c.b->text);
-    }
-    TextForm file(quiet);
-    RS_EEPROM_IMAGE target{};
-    const bool programmable = file.load_image(image)
-                              && build_program_image(quiet, program_form(file), radio.image,
-                                                     target);
+    for (const FieldChange &c : fields)
+        s += QStringLiteral("%1: %2 -> %3\n").arg(c.a->label, c.a->text, c.b->text);
     for (int a : differ) {
         const QString label = address_labels(station_, a);
         s += QStringLiteral("  адрес %1: радиостанция %2, файл %3%4")
                  .arg(a, 3)
                  .arg(hex_byte(radio.image.bytes[a]), hex_byte(image.bytes[a]),
                       label.isEmpty() ? QString() : QStringLiteral("  ") + label);
-        if (programmable && target.bytes[a] != image.bytes[a])
+        if (by_form(a))
             s += QStringLiteral("; %1: программирование файла этот байт не запишет, k40 "
                                 "restore запишет")
                      .arg(form_byte_note(image, target, a));
@@ -1350,6 +1386,10 @@ int run_k40(int argc, char **argv)
         return K40_USAGE;
     }
     if (arguments[0] == QLatin1String("--version") || arguments[0] == QLatin1String("-V")) {
+        if (arguments.size() > 1) {
+            sink.line(QStringLiteral("k40: %1 не принимает аргументов").arg(arguments[0]));
+            return K40_USAGE;
+        }
         put(out, QStringLiteral("k40 " K40_VERSION "\n"));
         return finish_output(out, sink, K40_OK);
     }
@@ -1366,7 +1406,9 @@ int run_k40(int argc, char **argv)
     }
     const Command *command = find_command(arguments[0]);
     if (!command) {
-        sink.line(QStringLiteral("k40: неизвестная команда %1; список команд: k40 --help")
+        sink.line((arguments[0].startsWith(QLatin1Char('-'))
+                       ? QStringLiteral("k40: неизвестный параметр %1; список команд: k40 --help")
+                       : QStringLiteral("k40: неизвестная команда %1; список команд: k40 --help"))
                       .arg(arguments[0]));
         return K40_USAGE;
     }

@@ -260,6 +260,11 @@ void TestK40::usage_and_file_errors_data()
     QTest::newRow("no command") << QStringList() << int(K40_USAGE) << QStringLiteral("Команды:");
     QTest::newRow("unknown command") << QStringList{QStringLiteral("flash")} << int(K40_USAGE)
                                      << QStringLiteral("неизвестная команда flash");
+    QTest::newRow("unknown option first") << QStringList{QStringLiteral("-x")} << int(K40_USAGE)
+                                          << QStringLiteral("неизвестный параметр -x");
+    QTest::newRow("version with an argument")
+        << QStringList{QStringLiteral("--version"), s} << int(K40_USAGE)
+        << QStringLiteral("--version не принимает аргументов");
     QTest::newRow("unknown option")
         << QStringList{QStringLiteral("show"), s, QStringLiteral("--xml")} << int(K40_USAGE)
         << QStringLiteral("неизвестный параметр --xml");
@@ -649,6 +654,14 @@ void TestK40::dry_run_writes_nothing()
     QCOMPARE(volume[QStringLiteral("to")].toInt(), 25);
     QCOMPARE(writes[0].toObject()[QStringLiteral("to")].toInt(),
              int(uint8_t(shipped_sample()[ADDR_UR_GROMK] & ~LEVEL_BITS) | 25));
+    // verify speaks of the same change in the same names.
+    const K40Result v = f.run_radio(
+        {QStringLiteral("verify"), QStringLiteral("b.eep"), QStringLiteral("--json")});
+    QCOMPARE(v.status, int(K40_DIFFERENT));
+    const QJsonObject held = json_of(v.out);
+    QCOMPARE(held[QStringLiteral("holds")].toBool(true), false);
+    QCOMPARE(held[QStringLiteral("fields")].toArray()[0].toObject(), volume);
+    QCOMPARE(held[QStringLiteral("bytes")].toArray()[0].toObject(), writes[0].toObject());
     QVERIFY(f.radio->write_packets().empty());
     QCOMPARE(f.radio_image(), shipped_sample());
     QVERIFY(f.backups().isEmpty());
