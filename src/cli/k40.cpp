@@ -215,7 +215,8 @@ QString line_speeds_text()
 
 // False with `error` set on a wrong command line. Our own rather than QCommandLineParser:
 // each command takes its own options, and every refusal must be Russian, name the command's
-// help and end with status 2, where that parser prints its own English text and exits.
+// help and end with status 2, where that parser's errors are English and its help and
+// version options exit on their own.
 bool parse(const QStringList &argv, const Command &c, Args &args, QString &error)
 {
     args.command = &c;
