@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPaintEngine>
 #include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
@@ -46,6 +47,66 @@ QStringList column_texts(QTableWidget *t, int column)
 }
 
 QString cell_text(int r, int c) { return QStringLiteral("r%1c%2").arg(r).arg(c); }
+
+// Records every text Qt draws on it, as drawn: where the room was short, the style has
+// already elided it ("…"). No measuring of ours is involved.
+class DrawnTexts : public QPaintDevice {
+public:
+    explicit DrawnTexts(const QWidget *like) : like_(like) {}
+    QPaintEngine *paintEngine() const override { return &engine_; }
+    QStringList texts() const { return engine_.texts; }
+
+protected:
+    int metric(PaintDeviceMetric m) const override
+    {
+        // The widget's own metrics, so that text is laid out as on the screen.
+        switch (m) {
+        case PdmWidth:
+        case PdmHeight: return 4096;
+        case PdmWidthMM:
+        case PdmHeightMM: return 4096 * 254 / (10 * like_->logicalDpiX());
+        case PdmDpiX: return like_->logicalDpiX();
+        case PdmDpiY: return like_->logicalDpiY();
+        case PdmPhysicalDpiX: return like_->physicalDpiX();
+        case PdmPhysicalDpiY: return like_->physicalDpiY();
+        case PdmDepth: return like_->depth();
+        case PdmNumColors: return like_->colorCount();
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return int(devicePixelRatioFScale());
+        }
+        return 0;
+    }
+
+private:
+    struct Engine : QPaintEngine {
+        Engine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+        bool begin(QPaintDevice *) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState &) override {}
+        void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override {}
+        // The defaults of the two forms call each other.
+        void drawPolygon(const QPointF *, int, PolygonDrawMode) override {}
+        void drawTextItem(const QPointF &, const QTextItem &item) override { texts << item.text(); }
+        Type type() const override { return QPaintEngine::User; }
+        QStringList texts;
+    };
+    const QWidget *like_;
+    mutable Engine engine_;
+};
+
+// Everything drawn, run after run, without blanks: a text mixing scripts arrives in several
+// items, and a blank between them may be no item at all.
+QString drawn_text(QWidget *w)
+{
+    DrawnTexts device(w);
+    w->render(&device);
+    return device.texts().join(QString()).remove(QLatin1Char(' '));
+}
+
+bool drawn_whole(const QString &drawn, QString text)
+{
+    return drawn.contains(text.remove(QLatin1Char(' ')));
+}
 
 }  // namespace
 
@@ -657,11 +718,24 @@ void TestMainWindow::every_text_shows_whole()
                          <= t->columnWidth(c),
                      qPrintable(
                          QStringLiteral("cell \"%1\" in %2 px").arg(text).arg(t->columnWidth(c))));
+        // The same, as the cell draws it.
+        const QString kept = item->text();
+        for (const QString &text : choices[k]) {
+            item->setText(text);
+            const QString drawn = drawn_text(t->viewport());
+            QVERIFY2(drawn_whole(drawn, text),
+                     qPrintable(QStringLiteral("cell \"%1\" drawn as \"%2\"").arg(text, drawn)));
+        }
+        item->setText(kept);
         t->openPersistentEditor(item);
         auto *combo = qobject_cast<QComboBox *>(t->indexWidget(t->model()->index(0, c)));
         QVERIFY(combo);
         for (int i = 0; i < combo->count(); ++i) {
             combo->setCurrentIndex(i);
+            const QString drawn = drawn_text(combo);
+            QVERIFY2(drawn_whole(drawn, combo->currentText()),
+                     qPrintable(QStringLiteral("editor \"%1\" drawn as \"%2\"")
+                                    .arg(combo->currentText(), drawn)));
             QStyleOptionComboBox opt;
             opt.initFrom(combo);
             opt.rect = combo->rect();
