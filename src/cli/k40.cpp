@@ -26,6 +26,7 @@
 #include "conf_view.h"
 #include "editor_numbers.h"
 #include "image_check.h"
+#include "image_codec.h"
 #include "image_file.h"
 #include "image_map.h"
 #include "interrupt.h"
@@ -37,6 +38,7 @@
 #include "station_loader.h"
 #include "text_form.h"
 #include "trace_device.h"
+#include "validation.h"
 #include "write_session.h"
 
 namespace {
@@ -470,6 +472,47 @@ int Run::start_link()
     return K40_OK;
 }
 
+// The values of an image the window would refuse, each with its field's label: a refusal
+// must say what to mend.
+QStringList refused_values(const STATION_CONFIG &station, const RS_EEPROM_IMAGE &image)
+{
+    const ModelContext quiet{&station, Reporter()};
+    RS_CONF held{};
+    if (!decode_image(quiet, image, held))
+        return {};
+    RS_CONF checked = held;
+    validate_conf(quiet, checked);
+    const std::vector<ConfField> fields = conf_fields(station, 0, FormTexts{});
+    QStringList out;
+    // The check zeroes what it refuses; only the coder and squelch take 0 as a value.
+    const auto note = [&](const QString &key, double was, double now, bool zero_valid,
+                          const char *unit) {
+        if (was == now && (zero_valid || now != 0))
+            return;
+        for (const ConfField &f : fields)
+            if (f.key == key)
+                out << QStringLiteral("%1: %2%3")
+                           .arg(f.label, QString::number(was), QString::fromUtf8(unit));
+    };
+    for (int row = 0; row < RS_CHANNELS; ++row) {
+        const QString ch = QStringLiteral("channel_")
+                           + (row == RS_CHANNEL_R ? QStringLiteral("R") : QString::number(row + 1))
+                           + QLatin1Char('.');
+        note(ch + QStringLiteral("rx_khz"), held.f_prm[row], checked.f_prm[row], false, " кГц");
+        note(ch + QStringLiteral("tx_khz"), held.f_prd[row], checked.f_prd[row], false, " кГц");
+        note(ch + QStringLiteral("scrambler"), held.koder[row], checked.koder[row], true, "");
+        note(ch + QStringLiteral("squelch"), held.ph[row], checked.ph[row], true, "");
+    }
+    note(QStringLiteral("ctcss_tx_hz"), held.ctcss_prd, checked.ctcss_prd, false, " Гц");
+    note(QStringLiteral("ctcss_rx_hz"), held.ctcss_prm, checked.ctcss_prm, false, " Гц");
+    note(QStringLiteral("call_tone_tx_hz"), held.vt_prd, checked.vt_prd, false, " Гц");
+    note(QStringLiteral("call_tone_rx_hz"), held.vt_prm, checked.vt_prm, false, " Гц");
+    note(QStringLiteral("volume"), held.ur_gromk, checked.ur_gromk, false, "");
+    note(QStringLiteral("microphone"), held.microphone, checked.microphone, false, "");
+    note(QStringLiteral("working_channel"), held.n_rab_kanala, checked.n_rab_kanala, false, "");
+    return out;
+}
+
 int Run::load_file_form(const QString &path, TextForm &form)
 {
     RS_EEPROM_IMAGE image{};
@@ -480,7 +523,11 @@ int Run::load_file_form(const QString &path, TextForm &form)
     }
     if (!form.load_image(image)) {
         sink_.show_text(QStringLiteral("Ошибка чтения конфигурации из файла."));
-        error(QStringLiteral("файл %1 не содержит допустимой конфигурации").arg(path));
+        const QStringList refused = refused_values(station_, image);
+        error(QStringLiteral("файл %1 не содержит допустимой конфигурации%2")
+                  .arg(path, refused.isEmpty() ? QString()
+                                               : QStringLiteral(": недопустимые значения: ")
+                                                     + refused.join(QStringLiteral("; "))));
         return K40_DATA;
     }
     return K40_OK;

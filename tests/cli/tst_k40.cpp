@@ -287,6 +287,9 @@ void TestK40::usage_and_file_errors_data()
                                                  QStringLiteral("band9.eep")}
                                   << int(K40_DATA)
                                   << QStringLiteral("Данный тип радиостанций не поддерживается");
+    QTest::newRow("a value the radio cannot hold")
+        << QStringList{QStringLiteral("show"), QStringLiteral("loud.eep")} << int(K40_DATA)
+        << QStringLiteral("недопустимые значения: Уровень громкости: 31");
     QTest::newRow("no port settings file")
         << QStringList{QStringLiteral("verify"), s} << int(K40_DATA)
         << QStringLiteral("нет файла настроек порта ./torvel.txt: укажите порт (--port ИМЯ)");
@@ -306,6 +309,9 @@ void TestK40::usage_and_file_errors()
     QVERIFY(put_file(f.path(QStringLiteral("short.eep")), shipped_sample().left(152)));
     QVERIFY(put_file(f.path(QStringLiteral("band9.eep")),
                      with_byte(shipped_sample(), ADDR_BAND_CODE, 9)));
+    QVERIFY(put_file(f.path(QStringLiteral("loud.eep")),
+                     with_byte(shipped_sample(), ADDR_UR_GROMK,
+                               uint8_t(shipped_sample()[ADDR_UR_GROMK]) | LEVEL_BITS)));
     const K40Result r = f.run(arguments);
     QCOMPARE(r.status, status);
     QVERIFY2((r.err + r.out).contains(text), qPrintable(r.err + r.out));
