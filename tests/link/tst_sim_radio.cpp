@@ -207,6 +207,68 @@ private slots:
         QVERIFY(gone[0].vanish);
     }
 
+    // The bench of a series: the cable pulled, another radio connected under the same link.
+    void control_file_replaces_the_radio()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString first = dir.filePath("first.eep"), second = dir.filePath("second.eep");
+        const QString link = dir.filePath("ttyK40"), control = dir.filePath("control");
+        QByteArray other = test_image();
+        other[61] = char(0x42);
+        for (const auto &[path, bytes] :
+             {std::pair{first, test_image()}, std::pair{second, other}}) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        }
+        QProcess sim;
+        sim.start(QStringLiteral(K40_RADIO_SIM),
+                  {first, "--link", link, "--baud", "57600", "--control", control});
+        QVERIFY(sim.waitForStarted());
+        const auto next_line = [&sim]() {
+            QElapsedTimer t;
+            t.start();
+            while (!sim.canReadLine() && t.elapsed() < 5000)
+                sim.waitForReadyRead(100);
+            return sim.readLine().trimmed();
+        };
+        QVERIFY(next_line().startsWith("device: "));
+        QVERIFY(next_line().startsWith("link: "));
+        const auto command = [&](const QByteArray &text) {
+            QFile f(control);
+            return f.open(QIODevice::WriteOnly | QIODevice::Truncate)
+                   && f.write(text) == text.size();
+        };
+        TestSleeper sleeper;
+        const ComServiceScope service(sleeper);
+        const Reporter reporter(nullptr, &sleeper);
+        const auto image_on_link = [&](QByteArray &bytes) {
+            const int port = com_open(QFile::encodeName(link).constData(), 57600);
+            RS_EEPROM_IMAGE image{};
+            const bool ok = port >= 0 && read_image(port, &image, ImageCheck(), reporter);
+            if (port >= 0)
+                com_close(port);
+            bytes = QByteArray(reinterpret_cast<const char *>(image.bytes), RS_IMAGE_SIZE);
+            return ok;
+        };
+        QByteArray seen;
+        QVERIFY(image_on_link(seen));
+        QCOMPARE(seen, test_image());
+
+        QVERIFY(command("unplug\n"));
+        QCOMPARE(next_line(), QByteArray("unplugged"));
+        QVERIFY(!QFileInfo::exists(link));
+        QVERIFY(command("plug " + QFile::encodeName(second) + "\n"));
+        QVERIFY(next_line().startsWith("device: "));
+        QVERIFY(image_on_link(seen));
+        QCOMPARE(seen, other);
+
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(3000));
+        QCOMPARE(sim.exitCode(), 0);
+    }
+
     void executable_serves_a_programmer()
     {
         QTemporaryDir dir;
