@@ -87,6 +87,7 @@ private slots:
     void verified_memory_needs_no_restore();
     void aborts_put_the_state_back_data();
     void aborts_put_the_state_back();
+    void second_interrupt_ends_at_once();
     void unwritable_change_is_refused_before_writing();
     void restore_names_what_it_cannot_write();
     void journal_holds_every_write();
@@ -223,7 +224,15 @@ void TestK40Recovery::verified_memory_needs_no_restore()
              with_byte(file, ADDR_N_RAB_KANALA, uint8_t(sample[ADDR_N_RAB_KANALA])));
 }
 
-enum class Abort { BackupBlocked, JournalBlocked, OtherBand, Interrupt, Terminate, Hangup };
+enum class Abort {
+    BackupBlocked,
+    JournalBlocked,
+    OtherBand,
+    Interrupt,
+    Terminate,
+    Hangup,
+    InterruptRestore
+};
 Q_DECLARE_METATYPE(Abort)
 
 void TestK40Recovery::aborts_put_the_state_back_data()
@@ -246,6 +255,8 @@ void TestK40Recovery::aborts_put_the_state_back_data()
         << Abort::Terminate << int(K40_RADIO) << 8 << QStringLiteral("Программирование прервано.");
     QTest::newRow("terminal closed while writing")
         << Abort::Hangup << int(K40_RADIO) << 8 << QStringLiteral("Программирование прервано.");
+    QTest::newRow("Ctrl-C while restoring") << Abort::InterruptRestore << int(K40_RADIO) << 8
+                                            << QStringLiteral("Программирование прервано.");
 }
 
 void TestK40Recovery::aborts_put_the_state_back()
@@ -270,15 +281,20 @@ void TestK40Recovery::aborts_put_the_state_back()
         QVERIFY(QDir(f.dir.path()).mkdir(QLatin1String(JOURNAL_FILE_NAME)));
 
     K40Result r;
-    if (abort == Abort::Interrupt || abort == Abort::Terminate || abort == Abort::Hangup) {
+    const bool signalled = abort == Abort::Interrupt || abort == Abort::Terminate
+                           || abort == Abort::Hangup || abort == Abort::InterruptRestore;
+    if (signalled) {
         QProcess p;
         p.setWorkingDirectory(f.dir.path());
-        p.start(QStringLiteral(K40_CLI), {QStringLiteral("program"), QStringLiteral("new.eep")});
+        p.start(QStringLiteral(K40_CLI),
+                {abort == Abort::InterruptRestore ? QStringLiteral("restore")
+                                                  : QStringLiteral("program"),
+                 QStringLiteral("new.eep")});
         QVERIFY(p.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(!f.radio->write_packets().empty(), 30000);
-        ::kill(static_cast<pid_t>(p.processId()), abort == Abort::Interrupt   ? SIGINT
-                                                  : abort == Abort::Terminate ? SIGTERM
-                                                                              : SIGHUP);
+        ::kill(static_cast<pid_t>(p.processId()), abort == Abort::Terminate ? SIGTERM
+                                                  : abort == Abort::Hangup  ? SIGHUP
+                                                                            : SIGINT);
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         r.status = p.exitCode();
@@ -296,6 +312,36 @@ void TestK40Recovery::aborts_put_the_state_back()
              qPrintable(r.err));
     QCOMPARE(int(f.radio->state().sost), int(BUSY));
     QCOMPARE(int(f.radio->state().nk), int(uint8_t(shipped_sample()[ADDR_N_RAB_KANALA])));
+    if (signalled) {
+        const QList<JournalEntry> j = journal_of(f);
+        QCOMPARE(j.size(), 2);
+        QCOMPARE(j[1].result, QString::fromUtf8(JOURNAL_RESULT_CANCELLED));
+    }
+}
+
+// A second Ctrl-C does not wait for the batch: the program ends at once.
+void TestK40Recovery::second_interrupt_ends_at_once()
+{
+    K40Fixture f;
+    SimRadioConfig config;
+    config.image = shipped_sample();
+    config.commit_delay_ms = 5000;
+    QVERIFY(f.start_radio(config));
+    QVERIFY(put_file(f.path(QStringLiteral("new.eep")), two_batch_image(station_of(f))));
+    QProcess p;
+    p.setWorkingDirectory(f.dir.path());
+    p.start(QStringLiteral(K40_CLI), {QStringLiteral("program"), QStringLiteral("new.eep")});
+    QVERIFY(p.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(!f.radio->write_packets().empty(), 30000);
+    const pid_t pid = static_cast<pid_t>(p.processId());
+    ::kill(pid, SIGINT);
+    QTest::qWait(200);
+    ::kill(pid, SIGINT);
+    // Well before the commit the first one waits for ends.
+    QVERIFY(p.waitForFinished(3000));
+    QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+    QVERIFY(
+        QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("прервано повторно")));
 }
 
 // The forbidden-frequency flag is never programmable: a file that changes it can never be

@@ -62,6 +62,7 @@ private slots:
     void program_failures_data();
     void program_failures();
     void program_keeps_a_backup_first();
+    void failing_backup_writes_nothing_data();
     void failing_backup_writes_nothing();
     void port_that_does_not_open_says_why();
 };
@@ -286,20 +287,34 @@ void TestRadioOperations::program_keeps_a_backup_first()
     QCOMPARE(journal[1].read_back, journal[1].intended);
 }
 
+void TestRadioOperations::failing_backup_writes_nothing_data()
+{
+    QTest::addColumn<bool>("journal");  // the journal is blocked, not the backup
+    QTest::addColumn<QString>("says");
+    QTest::newRow("backup") << false
+                            << u("Ошибка: не удалось сохранить резервную копию "
+                                 "./backups/K40-");
+    QTest::newRow("journal") << true << u("Ошибка: не удалось дописать журнал ./journal.csv");
+}
+
 void TestRadioOperations::failing_backup_writes_nothing()
 {
+    QFETCH(bool, journal);
+    QFETCH(QString, says);
     WindowFixture f;
-    QFile blocker(f.dir.filePath(QStringLiteral("backups")));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    if (journal) {
+        QVERIFY(QDir(f.dir.path()).mkdir(QLatin1String(JOURNAL_FILE_NAME)));
+    } else {
+        QFile blocker(f.dir.filePath(QStringLiteral("backups")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+    }
     f.w().run_operation(2004);
     f.w().ed_ur_gromk->setText(QStringLiteral("25"));
     f.w().run_operation(2003);
     const QStringList m = f.messages();
     QCOMPARE(m.last(), u(FAILED));
-    QVERIFY2(m[m.size() - 2].startsWith(u("Ошибка: не удалось сохранить резервную копию "
-                                          "./backups/K40-")),
-             qPrintable(m.join(QLatin1Char('|'))));
+    QVERIFY2(m[m.size() - 2].startsWith(says), qPrintable(m.join(QLatin1Char('|'))));
     QVERIFY(m[m.size() - 2].contains(u("В радиостанцию ничего не записано.")));
     QVERIFY(f.radio->write_packets().empty());
     QCOMPARE(f.radio->image(), sample_image());
