@@ -345,6 +345,7 @@ private:
 
     int load_station();
     int start_link();
+    int load_image_file(const QString &path, RS_EEPROM_IMAGE &image);
     int load_file_form(const QString &path, TextForm &form);
     int read_radio_form(TextForm &form);
     int load_side(const QString &which, TextForm &form);
@@ -513,14 +514,20 @@ QStringList refused_values(const STATION_CONFIG &station, const RS_EEPROM_IMAGE 
     return out;
 }
 
+int Run::load_image_file(const QString &path, RS_EEPROM_IMAGE &image)
+{
+    QString why;
+    if (read_image_file(path, image, &why))
+        return K40_OK;
+    error(why);
+    return K40_DATA;
+}
+
 int Run::load_file_form(const QString &path, TextForm &form)
 {
     RS_EEPROM_IMAGE image{};
-    QString why;
-    if (!read_image_file(path, image, &why)) {
-        error(why);
-        return K40_DATA;
-    }
+    if (const int status = load_image_file(path, image); status != K40_OK)
+        return status;
     if (!form.load_image(image)) {
         sink_.show_text(QStringLiteral("Ошибка чтения конфигурации из файла."));
         const QStringList refused = refused_values(station_, image);
@@ -619,11 +626,8 @@ int Run::restore()
 {
     const QString path = args_.positional[0];
     RS_EEPROM_IMAGE backup{};
-    QString why;
-    if (!read_image_file(path, backup, &why)) {
-        error(why);
-        return K40_DATA;
-    }
+    if (const int status = load_image_file(path, backup); status != K40_OK)
+        return status;
     ProgramForm form;
     form.exact = &backup;
     form.wc = 0;  // the radio stays on the channel it works on
@@ -1063,6 +1067,30 @@ int Run::series()
     return refused > 0 ? K40_DATA : K40_OK;
 }
 
+// One JSON shape for a changed field and one for a changed byte, in every command.
+QJsonObject field_json(const FieldChange &c)
+{
+    return {{QStringLiteral("field"), c.a->key},
+            {QStringLiteral("label"), c.a->label},
+            {QStringLiteral("from"), c.a->json},
+            {QStringLiteral("to"), c.b->json}};
+}
+
+QJsonObject byte_json(int address, int from, int to)
+{
+    return {{QStringLiteral("address"), address},
+            {QStringLiteral("from"), from},
+            {QStringLiteral("to"), to}};
+}
+
+// With the keys of the fields the address feeds.
+QJsonObject byte_json(int address, int from, int to, const QStringList &fields)
+{
+    QJsonObject o = byte_json(address, from, to);
+    o.insert(QStringLiteral("fields"), QJsonArray::fromStringList(fields));
+    return o;
+}
+
 int Run::dry_run(const TextForm &file)
 {
     TextForm radio(ctx_);
@@ -1094,22 +1122,12 @@ int Run::dry_run(const TextForm &file)
     if (args_.has("--json")) {
         QJsonArray f, w, never;
         for (const FieldChange &c : fields)
-            f.append(QJsonObject{{QStringLiteral("field"), c.a->key},
-                                 {QStringLiteral("label"), c.a->label},
-                                 {QStringLiteral("from"), c.a->json},
-                                 {QStringLiteral("to"), c.b->json}});
+            f.append(field_json(c));
         for (const ByteChange &b : bytes)
-            (b.programmable ? w : never)
-                .append(
-                    QJsonObject{{QStringLiteral("address"), b.address},
-                                {QStringLiteral("from"), b.a},
-                                {QStringLiteral("to"), b.b},
-                                {QStringLiteral("fields"), QJsonArray::fromStringList(b.fields)}});
+            (b.programmable ? w : never).append(byte_json(b.address, b.a, b.b, b.fields));
         QJsonArray computed;
         for (int a : writable_differences(file.image, target))
-            computed.append(QJsonObject{{QStringLiteral("address"), a},
-                                        {QStringLiteral("from"), file.image.bytes[a]},
-                                        {QStringLiteral("to"), target.bytes[a]}});
+            computed.append(byte_json(a, file.image.bytes[a], target.bytes[a]));
         const bool refused = !unwritable_differences(radio.image, target).empty();
         print_json({{QStringLiteral("fields"), f},
                     {QStringLiteral("writes"), w},
@@ -1170,11 +1188,8 @@ int Run::verify()
 {
     const QString path = args_.positional[0];
     RS_EEPROM_IMAGE image{};
-    QString why;
-    if (!read_image_file(path, image, &why)) {
-        error(why);
-        return K40_DATA;
-    }
+    if (const int status = load_image_file(path, image); status != K40_OK)
+        return status;
     if (const int status = start_link(); status != K40_OK)
         return status;
     TextForm radio(ctx_);
@@ -1211,20 +1226,11 @@ int Run::verify()
     if (args_.has("--json")) {
         QJsonArray f, bytes, computed;
         for (const FieldChange &c : fields)
-            f.append(QJsonObject{{QStringLiteral("field"), c.a->key},
-                                 {QStringLiteral("label"), c.a->label},
-                                 {QStringLiteral("from"), c.a->json},
-                                 {QStringLiteral("to"), c.b->json}});
+            f.append(field_json(c));
         for (int a : differ) {
-            bytes.append(QJsonObject{
-                {QStringLiteral("address"), a},
-                {QStringLiteral("from"), radio.image.bytes[a]},
-                {QStringLiteral("to"), image.bytes[a]},
-                {QStringLiteral("fields"), QJsonArray::fromStringList(fields_of_address(a))}});
+            bytes.append(byte_json(a, radio.image.bytes[a], image.bytes[a], fields_of_address(a)));
             if (by_form(a))
-                computed.append(QJsonObject{{QStringLiteral("address"), a},
-                                            {QStringLiteral("from"), image.bytes[a]},
-                                            {QStringLiteral("to"), target.bytes[a]}});
+                computed.append(byte_json(a, image.bytes[a], target.bytes[a]));
         }
         print_json({{QStringLiteral("file"), path},
                     {QStringLiteral("holds"), differ.empty()},
@@ -1344,14 +1350,9 @@ int Run::diff()
     if (args_.has("--json")) {
         QJsonArray f, o;
         for (const FieldChange &c : fields)
-            f.append(QJsonObject{{QStringLiteral("field"), c.a->key},
-                                 {QStringLiteral("label"), c.a->label},
-                                 {QStringLiteral("from"), c.a->json},
-                                 {QStringLiteral("to"), c.b->json}});
+            f.append(field_json(c));
         for (const ByteChange &c : others)
-            o.append(QJsonObject{{QStringLiteral("address"), c.address},
-                                 {QStringLiteral("from"), c.a},
-                                 {QStringLiteral("to"), c.b}});
+            o.append(byte_json(c.address, c.a, c.b));
         print_json({{QStringLiteral("fields"), f}, {QStringLiteral("addresses"), o}});
     } else {
         QString s;
