@@ -1,8 +1,8 @@
 #include "interrupt.h"
 
 #include <csignal>
-#include <iterator>
 #include <cstring>
+#include <iterator>
 
 #include <unistd.h>
 
